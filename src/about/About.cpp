@@ -1,0 +1,5 @@
+#include "About.h"
+
+namespace About {
+void showAboutBox(HostServices&) {}
+} // namespace About

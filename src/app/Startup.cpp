@@ -1,0 +1,115 @@
+#include "Startup.h"
+
+#include "app/frmMain.h"
+#include "document/Document.h"
+#include "host/AppInfo.h"
+#include "host/HostError.h"
+#include "host/HostServices.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+// A command run from a menu lets its errors pass; here they end as a message instead of ending the
+// program.
+class TolvaneApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const HostError& error) {
+            report(error.message());
+        } catch (const std::exception& error) {
+            report(QString::fromLocal8Bit(error.what()));
+        }
+        return false;
+    }
+
+private:
+    static void report(const QString& message)
+    {
+        QMessageBox::warning(QApplication::activeWindow(), AppInfo::Title, message);
+    }
+};
+} // namespace
+
+StartupOptions parseStartupOptions(const QStringList& arguments)
+{
+    StartupOptions options;
+    bool onlyFiles = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (!onlyFiles && arg == QLatin1String("--")) {
+            onlyFiles = true;
+        } else if (!onlyFiles && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+            options.showHelp = true;
+        } else if (!onlyFiles && (arg == QLatin1String("--version") || arg == QLatin1String("-v"))) {
+            options.showVersion = true;
+        } else if (!onlyFiles && arg.startsWith(u'-') && arg.size() > 1) {
+            options.error = QStringLiteral("unknown option: %1").arg(arg);
+        } else if (options.fileToOpen.isEmpty()) {
+            options.fileToOpen = arg;
+        } else {
+            options.error = QStringLiteral("only one file can be opened at a time");
+        }
+    }
+    return options;
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: tolvane [FILE]\n"
+        "A small, fast editor for Java source files.\n"
+        "\n"
+        "  FILE           open FILE at start\n"
+        "  -h, --help     show this help and exit\n"
+        "  -v, --version  show the version and exit\n");
+}
+
+QString versionText()
+{
+    return AppInfo::Title + u' ' + AppInfo::versionText();
+}
+
+int runTolvane(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartupOptions options = parseStartupOptions(arguments);
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "tolvane: %s\n%s", qPrintable(options.error), qPrintable(usageText()));
+        return 2;
+    }
+    if (options.showHelp) {
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    }
+    if (options.showVersion) {
+        std::printf("%s\n", qPrintable(versionText()));
+        return 0;
+    }
+
+    TolvaneApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tolvane"));
+    QApplication::setApplicationVersion(AppInfo::versionText());
+    QApplication::setDesktopFileName(QStringLiteral("tolvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
+
+    HostServices host = makeQtHost();
+    frmMain window(host);
+    window.showMaximized();
+    if (!options.fileToOpen.isEmpty()) {
+        window.cd1().FileName = options.fileToOpen;
+        window.document().loadFile(options.fileToOpen);
+    }
+    return app.exec();
+}

@@ -1,0 +1,280 @@
+#include "frmMain.h"
+
+#include "about/About.h"
+#include "document/Document.h"
+#include "document/EditCommands.h"
+#include "host/AppInfo.h"
+#include "host/EditorControl.h"
+#include "host/HostServices.h"
+#include "javatools/JavaTools.h"
+#include "search/Search.h"
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+#include <Qsci/qscilexerjava.h>
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), host_(host)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(AppInfo::Title);
+    cd1_ = host_.makeFileDialog(this);
+    createEditor();
+    document_ = std::make_unique<Document>(*text1_, *cd1_, host_, [this](const QString& caption) { setWindowTitle(caption); });
+    javaTools_ = std::make_unique<JavaTools>(*this, *document_, *text1_, host_);
+    createActions();
+    createToolBar();
+    createStatusBar();
+    setTabOrder(toolbar1_, text1_);
+    text1_->setFocus();
+
+    timer1_ = new QTimer(this);
+    timer1_->setInterval(500);
+    connect(timer1_, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    timer1_->start();
+    Timer1_Timer();
+    updateCaretPanel();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createEditor()
+{
+    text1_ = new EditorControl(this);
+    text1_->setObjectName(QStringLiteral("Text1"));
+    text1_->setAccessibleName(QStringLiteral("Editor"));
+
+    QFont font(QStringList{QStringLiteral("Georgia"), QStringLiteral("DejaVu Serif"), QStringLiteral("serif")});
+    font.setStyleHint(QFont::Serif);
+    font.setPointSizeF(11.25);
+
+    auto* lexer = new QsciLexerJava(text1_);
+    lexer->setDefaultFont(font);
+    lexer->setFont(font, -1);
+    text1_->setLexer(lexer);
+    text1_->setFont(font);
+
+    text1_->setMarginType(0, QsciScintilla::NumberMargin);
+    text1_->setMarginLineNumbers(0, true);
+    text1_->setMarginsFont(font);
+    text1_->setMarginWidth(0, QStringLiteral("000000"));
+    text1_->setBraceMatching(QsciScintilla::SloppyBraceMatch);
+    text1_->setAutoIndent(true);
+    text1_->setTabWidth(4);
+
+    // Cut, Copy, Paste and Select All go through the Edit menu's commands (and the host's clipboard),
+    // so the control must not take their keys for itself.
+    for (QsciCommand* command : text1_->standardCommands()->commands()) {
+        switch (command->command()) {
+        case QsciCommand::SelectionCut:
+        case QsciCommand::SelectionCopy:
+        case QsciCommand::Paste:
+        case QsciCommand::SelectAll:
+            command->setKey(0);
+            command->setAlternateKey(0);
+            break;
+        default:
+            break;
+        }
+    }
+
+    setCentralWidget(text1_);
+    connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
+    connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
+}
+
+QAction* frmMain::addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
+                             const QList<QKeySequence>& shortcuts)
+{
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setShortcuts(shortcuts);
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void frmMain::createActions()
+{
+    QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuNew"), QStringLiteral("New"), &frmMain::mnuNew_Click));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuNewApplet"), QStringLiteral("New Applet..."), &frmMain::mnuNewApplet_Click));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuOpen"), QStringLiteral("Open..."), &frmMain::mnuOpen_Click));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuSave"), QStringLiteral("Save..."), &frmMain::mnuSave_Click));
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click));
+
+    QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuCut"), QStringLiteral("Cut"), &frmMain::mnuCut_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuCopy"), QStringLiteral("Copy"), &frmMain::mnuCopy_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuPaste"), QStringLiteral("Paste"), &frmMain::mnuPaste_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}));
+    mnuEdit->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuFind"), QStringLiteral("Find..."), &frmMain::mnuFind_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_F)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuFindNext"), QStringLiteral("Find Next"), &frmMain::mnuFindNext_Click,
+                                  {QKeySequence(Qt::Key_F3)}));
+    addAction(addCommand(QStringLiteral("mnuFindPrevious"), QStringLiteral("Find Previous"), &frmMain::mnuFindPrevious_Click,
+                         {QKeySequence(Qt::SHIFT | Qt::Key_F3)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_A)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
+
+    QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuCHelp"), QStringLiteral("Click Here for Help with the Compiler"), &frmMain::mnuCHelp_Click));
+    if (QAction* panel = javaTools_->outputPanelAction()) {
+        mnuTools->addSeparator();
+        mnuTools->addAction(panel);
+    }
+
+    QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelp->addAction(addCommand(QStringLiteral("mnuAbout"), QStringLiteral("About..."), &frmMain::mnuAbout_Click));
+}
+
+QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
+                                const QString& tooltip)
+{
+    auto* button = toolbar1_->addAction(QIcon::fromTheme(themeIcon, QIcon(resourceIcon)), QString());
+    button->setObjectName(QStringLiteral("tb") + key);
+    button->setProperty("Key", key);
+    button->setToolTip(tooltip);
+    button->setIconText(key);
+    return button;
+}
+
+void frmMain::createToolBar()
+{
+    toolbar1_ = addToolBar(QStringLiteral("Toolbar"));
+    toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar1_->setMovable(false);
+    toolbar1_->setFloatable(false);
+    toolbar1_->setIconSize(QSize(16, 16));
+    toolbar1_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    addToolButton(QStringLiteral("New"), QStringLiteral("document-new"), QStringLiteral(":/icons/new.png"), QStringLiteral("New"));
+    addToolButton(QStringLiteral("Save"), QStringLiteral("document-save"), QStringLiteral(":/icons/save.png"), QStringLiteral("Save"));
+    addToolButton(QStringLiteral("Open"), QStringLiteral("document-open"), QStringLiteral(":/icons/open.png"), QStringLiteral("Open"));
+    toolbar1_->addSeparator();
+    addToolButton(QStringLiteral("Find"), QStringLiteral("edit-find"), QStringLiteral(":/icons/find.png"), QStringLiteral("Find"));
+    toolbar1_->addSeparator();
+    addToolButton(QStringLiteral("Cut"), QStringLiteral("edit-cut"), QStringLiteral(":/icons/cut.png"), QStringLiteral("Cut"));
+    addToolButton(QStringLiteral("Copy"), QStringLiteral("edit-copy"), QStringLiteral(":/icons/copy.png"), QStringLiteral("Copy"));
+    addToolButton(QStringLiteral("Paste"), QStringLiteral("edit-paste"), QStringLiteral(":/icons/paste.png"), QStringLiteral("Paste"));
+    toolbar1_->addSeparator();
+    QAction* compile = addToolButton(QStringLiteral("Compile"), QStringLiteral("run-build"), QStringLiteral(":/icons/compile.png"),
+                                     QStringLiteral("Compile"));
+    compile->setStatusTip(QStringLiteral("Compile using Sun JDK 1.1.7"));
+    compile->setWhatsThis(QStringLiteral("Compile using Sun JDK 1.1.7"));
+
+    connect(toolbar1_, &QToolBar::actionTriggered, this, &frmMain::Toolbar1_ButtonClick);
+}
+
+void frmMain::createStatusBar()
+{
+    caretPanel_ = new QLabel(this);
+    caretPanel_->setObjectName(QStringLiteral("StatusBar1Panel1"));
+    caretPanel_->setAccessibleName(QStringLiteral("Caret position"));
+    clockPanel_ = new QLabel(this);
+    clockPanel_->setObjectName(QStringLiteral("StatusBar1Panel2"));
+    clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->addWidget(caretPanel_, 1);
+    statusBar()->addPermanentWidget(clockPanel_);
+}
+
+QLabel* frmMain::statusPanel(int index) const
+{
+    return index == 1 ? caretPanel_ : index == 2 ? clockPanel_ : nullptr;
+}
+
+void frmMain::Timer1_Timer()
+{
+    const QString now = generalDateTimeText(host_.clock->Now());
+    if (clockPanel_->text() != now)
+        clockPanel_->setText(now);
+}
+
+void frmMain::updateCaretPanel()
+{
+    caretPanel_->setText(QStringLiteral("Line %1, Col %2").arg(text1_->caretLine()).arg(text1_->caretColumn()));
+}
+
+void frmMain::Text1_Change()
+{
+    updateCaretPanel();
+}
+
+void frmMain::mnuNew_Click() { document_->New(); }
+void frmMain::mnuOpen_Click() { document_->Open(); }
+void frmMain::mnuSave_Click() { document_->Save(); }
+
+void frmMain::mnuExit_Click()
+{
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    if (!document_->maybeSave()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The dialogs have no owner window, so closing this window alone would leave them running.
+    QCoreApplication::quit();
+}
+
+void frmMain::mnuCut_Click() { EditCommands::Cut(*text1_, *host_.clipboard); }
+void frmMain::mnuCopy_Click() { EditCommands::Copy(*text1_, *host_.clipboard); }
+void frmMain::mnuPaste_Click() { EditCommands::Paste(*text1_, *host_.clipboard); }
+void frmMain::mnuSelectAll_Click() { EditCommands::SelectAll(*text1_); }
+void frmMain::mnuDateTime_Click() { EditCommands::DateTime(*text1_, *host_.clock); }
+
+void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBox); }
+void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
+void frmMain::mnuFindPrevious_Click() { Search::findNext(*text1_, *host_.messageBox, true); }
+
+void frmMain::mnuNewApplet_Click() { javaTools_->mnuNewApplet_Click(); }
+void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
+void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
+
+void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
+
+void frmMain::Toolbar1_ButtonClick(QAction* button)
+{
+    try {
+        const QString key = button ? button->property("Key").toString() : QString();
+        if (key == QLatin1String("New"))
+            mnuNew_Click();
+        else if (key == QLatin1String("Save"))
+            mnuSave_Click();
+        else if (key == QLatin1String("Open"))
+            mnuOpen_Click();
+        else if (key == QLatin1String("Find"))
+            mnuFind_Click();
+        else if (key == QLatin1String("Cut"))
+            mnuCut_Click();
+        else if (key == QLatin1String("Copy"))
+            mnuCopy_Click();
+        else if (key == QLatin1String("Paste"))
+            mnuPaste_Click();
+        else if (key == QLatin1String("Compile"))
+            mnuCompile_Click();
+    } catch (...) {
+        // A command started from the toolbar that fails ends there, without a message.
+    }
+}

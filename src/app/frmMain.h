@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+class CommonDialog;
+class Document;
+class EditorControl;
+class JavaTools;
+class QAction;
+class QLabel;
+class QTimer;
+class QToolBar;
+struct HostServices;
+
+// The main window: the editor, its menus, toolbar and status bar, and one handler per command.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit frmMain(HostServices& host, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    EditorControl& Text1() { return *text1_; }
+    CommonDialog& cd1() { return *cd1_; }
+    Document& document() { return *document_; }
+    QToolBar* Toolbar1() const { return toolbar1_; }
+    QLabel* statusPanel(int index) const; // 1: caret line, 2: date and time
+    JavaTools& javaTools() { return *javaTools_; }
+
+    // Menu and toolbar handlers.
+    void mnuNew_Click();
+    void mnuNewApplet_Click();
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuExit_Click();
+    void mnuCut_Click();
+    void mnuCopy_Click();
+    void mnuPaste_Click();
+    void mnuFind_Click();
+    void mnuFindNext_Click();
+    void mnuFindPrevious_Click();
+    void mnuSelectAll_Click();
+    void mnuDateTime_Click();
+    void mnuCompile_Click();
+    void mnuCHelp_Click();
+    void mnuAbout_Click();
+
+    // Runs the command of the toolbar button's Key. Errors a command lets through end that command
+    // quietly; the window stays usable.
+    void Toolbar1_ButtonClick(QAction* button);
+
+    void Timer1_Timer();
+    void Text1_Change();
+    void updateCaretPanel();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createEditor();
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    QAction* addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
+                        const QList<QKeySequence>& shortcuts = {});
+    QAction* addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
+                           const QString& tooltip);
+
+    HostServices& host_;
+    EditorControl* text1_ = nullptr;
+    std::unique_ptr<CommonDialog> cd1_;
+    std::unique_ptr<Document> document_;
+    std::unique_ptr<JavaTools> javaTools_;
+    QToolBar* toolbar1_ = nullptr;
+    QLabel* caretPanel_ = nullptr;
+    QLabel* clockPanel_ = nullptr;
+    QTimer* timer1_ = nullptr;
+};

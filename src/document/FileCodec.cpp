@@ -1,0 +1,196 @@
+#include "FileCodec.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+// Windows-1252 bytes 80..9F. The five unassigned bytes map to the C1 control of the same number.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char16_t windows1252ToUnicode(unsigned char byte)
+{
+    return (byte >= 0x80 && byte <= 0x9F) ? kHighControls[byte - 0x80] : char16_t(byte);
+}
+
+// The Windows-1252 byte for a code point, or -1 when the encoding has none.
+int unicodeToWindows1252(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return int(cp);
+    for (int i = 0; i < 32; ++i)
+        if (kHighControls[std::size_t(i)] == cp)
+            return 0x80 + i;
+    return -1;
+}
+
+void appendUtf8(QByteArray& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.append(char(cp));
+    } else if (cp < 0x800) {
+        out.append(char(0xC0 | (cp >> 6)));
+        out.append(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.append(char(0xE0 | (cp >> 12)));
+        out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.append(char(0xF0 | (cp >> 18)));
+        out.append(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Length of the valid UTF-8 sequence at data[i], or 0 when it is not one.
+int utf8SequenceLength(const unsigned char* data, qsizetype i, qsizetype size, char32_t* codePoint)
+{
+    const unsigned char lead = data[i];
+    if (lead < 0x80) {
+        *codePoint = lead;
+        return 1;
+    }
+    int length = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2; cp = lead & 0x1F; minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3; cp = lead & 0x0F; minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4; cp = lead & 0x07; minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > size)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        const unsigned char c = data[i + k];
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    *codePoint = cp;
+    return length;
+}
+} // namespace
+
+QByteArray lineEndBytes(LineEnd lineEnd)
+{
+    switch (lineEnd) {
+    case LineEnd::LF: return QByteArrayLiteral("\n");
+    case LineEnd::CR: return QByteArrayLiteral("\r");
+    case LineEnd::CRLF: break;
+    }
+    return QByteArrayLiteral("\r\n");
+}
+
+bool isValidUtf8(const char* data, qsizetype size)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        // Runs of ASCII are the common case: skip them eight bytes at a time.
+        while (i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            i += 8;
+        }
+        if (i >= size)
+            break;
+        char32_t cp;
+        const int length = utf8SequenceLength(bytes, i, size, &cp);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+LineEnd dominantLineEnd(const QByteArray& text, LineEnd fallback)
+{
+    qsizetype crlf = 0, lf = 0, cr = 0;
+    const char* data = text.constData();
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\r') {
+            if (i + 1 < size && data[i + 1] == '\n') {
+                ++crlf;
+                ++i;
+            } else {
+                ++cr;
+            }
+        } else if (c == '\n') {
+            ++lf;
+        }
+    }
+    if (crlf == 0 && lf == 0 && cr == 0)
+        return fallback;
+    if (crlf >= lf && crlf >= cr)
+        return LineEnd::CRLF;
+    return lf >= cr ? LineEnd::LF : LineEnd::CR;
+}
+
+DecodedFile decodeFile(const QByteArray& bytes)
+{
+    DecodedFile result;
+    static const QByteArray bom("\xEF\xBB\xBF");
+    if (isValidUtf8(bytes.constData(), bytes.size())) {
+        result.format.encoding = TextEncoding::Utf8;
+        result.format.bom = bytes.startsWith(bom);
+        result.utf8 = result.format.bom ? bytes.mid(bom.size()) : bytes;
+    } else {
+        result.format.encoding = TextEncoding::Windows1252;
+        result.utf8.reserve(bytes.size() + bytes.size() / 8);
+        for (const char c : bytes)
+            appendUtf8(result.utf8, windows1252ToUnicode(static_cast<unsigned char>(c)));
+    }
+    result.format.lineEnd = dominantLineEnd(result.utf8, LineEnd::CRLF);
+    return result;
+}
+
+EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format)
+{
+    EncodedFile result;
+    QByteArray text = utf8;
+    if (text.isEmpty() || (!text.endsWith('\n') && !text.endsWith('\r')))
+        text += lineEndBytes(format.lineEnd);
+
+    if (format.encoding == TextEncoding::Utf8) {
+        result.bytes = format.bom ? QByteArray("\xEF\xBB\xBF") + text : text;
+        return result;
+    }
+
+    result.bytes.reserve(text.size());
+    const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size) {
+        char32_t cp;
+        int length = utf8SequenceLength(data, i, size, &cp);
+        if (length == 0) { // cannot happen for the editor's text; keep the byte rather than lose it
+            cp = data[i];
+            length = 1;
+        }
+        const int byte = unicodeToWindows1252(cp);
+        if (byte < 0) {
+            if (result.unmappable++ == 0)
+                result.firstUnmappable = QString::fromUcs4(&cp, 1);
+            result.bytes.append('?');
+        } else {
+            result.bytes.append(char(byte));
+        }
+        i += length;
+    }
+    return result;
+}

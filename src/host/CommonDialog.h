@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The open/save file dialog. Filter is a "|"-separated list of description and pattern pairs.
+// FileName keeps its value between uses: OK sets it to the chosen path, Cancel leaves it as it was
+// and raises nothing; Cancelled tells afterwards which of the two the user chose.
+class CommonDialog {
+public:
+    virtual ~CommonDialog() = default;
+    virtual void ShowOpen() = 0;
+    virtual void ShowSave() = 0;
+
+    QString Filter;
+    QString FileName;
+    bool Cancelled = false;
+};

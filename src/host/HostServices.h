@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ClipboardService.h"
+#include "Clock.h"
+#include "CommonDialog.h"
+#include "FileLookup.h"
+#include "FileStore.h"
+#include "MessageBoxService.h"
+#include "ProcessStarter.h"
+#include "Registry.h"
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// Everything the windows need from the platform. The program passes the Qt implementations
+// (makeQtHost); tests pass scripted ones.
+struct HostServices {
+    std::unique_ptr<MessageBoxService> messageBox;
+    std::unique_ptr<ClipboardService> clipboard;
+    std::unique_ptr<ProcessStarter> processes;
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<FileLookup> fileLookup;
+    std::unique_ptr<FileStore> files;
+    std::unique_ptr<Registry> registry;
+    // Creates the main window's file dialog; the parent is the window that owns it.
+    std::function<std::unique_ptr<CommonDialog>(QWidget* parent)> makeFileDialog;
+};
+
+HostServices makeQtHost();

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "HostServices.h"
+
+class QWidget;
+
+// Qt implementations of the host services.
+
+class QtCommonDialog : public CommonDialog {
+public:
+    explicit QtCommonDialog(QWidget* parent) : parent_(parent) {}
+    void ShowOpen() override;
+    void ShowSave() override;
+
+    // "Java (*.java)|*.java|All Files (*.*)|*.*" -> "Java (*.java);;All Files (*.*)"
+    static QString qtFilter(const QString& filter);
+
+private:
+    QWidget* parent_;
+};
+
+class QtMessageBox : public MessageBoxService {
+public:
+    int show(const QString& text, int style, const QString& title) override;
+};
+
+class QtClipboard : public ClipboardService {
+public:
+    void SetText(const QString& text) override;
+    QString GetText() override;
+};
+
+class SystemClock : public Clock {
+public:
+    QDateTime Now() override;
+};
+
+class QtFileLookup : public FileLookup {
+public:
+    bool exists(const QString& path) override;
+};

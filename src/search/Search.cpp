@@ -1,0 +1,6 @@
+#include "Search.h"
+
+namespace Search {
+void showFindDialog(EditorControl&, MessageBoxService&) {}
+void findNext(EditorControl&, MessageBoxService&, bool) {}
+} // namespace Search

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "host/HostError.h"
+#include "host/HostServices.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+
+// Scripted host services: every dialog answer is queued up front, every call is recorded.
+
+class FakeCommonDialog : public CommonDialog {
+public:
+    struct Call {
+        QString kind; // "open" or "save"
+        QString filter;
+        QString fileName; // FileName when the dialog was shown
+    };
+    // The next dialog returns path; std::nullopt means the user presses Cancel.
+    void willChoose(std::optional<QString> path) { answers.push_back(std::move(path)); }
+    void ShowOpen() override { show(QStringLiteral("open")); }
+    void ShowSave() override { show(QStringLiteral("save")); }
+
+    std::deque<std::optional<QString>> answers;
+    QList<Call> calls;
+
+private:
+    void show(const QString& kind);
+};
+
+class FakeMessageBox : public MessageBoxService {
+public:
+    struct Call {
+        QString text;
+        int style;
+        QString title; // as passed (empty when the caller passed none)
+    };
+    void willAnswer(int button) { answers.push_back(button); }
+    int show(const QString& text, int style, const QString& title) override;
+
+    std::deque<int> answers; // when empty: OK for OK-only boxes, otherwise Cancel
+    QList<Call> calls;
+};
+
+class FakeClipboard : public ClipboardService {
+public:
+    void SetText(const QString& text) override
+    {
+        ++setCalls;
+        contents = text;
+    }
+    QString GetText() override
+    {
+        if (failGet)
+            throw HostError(QStringLiteral("clipboard busy"));
+        return contents.value_or(QString());
+    }
+
+    std::optional<QString> contents;
+    int setCalls = 0;
+    bool failGet = false;
+};
+
+class FakeProcessStarter : public ProcessStarter {
+public:
+    struct Call {
+        QString commandLine;
+        int windowStyle;
+    };
+    qint64 StartProcess(const QString& commandLine, int windowStyle) override
+    {
+        calls.push_back({commandLine, windowStyle});
+        if (!failWith.isEmpty())
+            throw HostError(failWith);
+        return ++lastTaskId;
+    }
+
+    QList<Call> calls;
+    QString failWith; // when set, every start fails with this message
+    qint64 lastTaskId = 1000;
+};
+
+class FakeClock : public Clock {
+public:
+    QDateTime Now() override { return now; }
+    QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5));
+};
+
+class FakeFileLookup : public FileLookup {
+public:
+    bool exists(const QString& path) override { return files.contains(path); }
+    QSet<QString> files;
+};
+
+// Files in memory. A path in unreadable / unwritable fails with the given reason, like a real disk.
+class FakeFileStore : public FileStore {
+public:
+    QByteArray readAll(const QString& path, qint64 maxBytes) override;
+    void writeAll(const QString& path, const QByteArray& bytes) override;
+
+    QHash<QString, QByteArray> files;
+    QHash<QString, QString> unreadable;
+    QHash<QString, QString> unwritable;
+    QStringList writes; // paths, in the order written
+};
+
+// A complete scripted host; the pointers stay owned by services.
+struct FakeHost {
+    FakeHost();
+    FakeHost(const FakeHost&) = delete;
+    FakeHost& operator=(const FakeHost&) = delete;
+
+    HostServices services;
+    FakeMessageBox* messageBox;
+    FakeClipboard* clipboard;
+    FakeProcessStarter* processes;
+    FakeClock* clock;
+    FakeFileLookup* fileLookup;
+    FakeFileStore* files;
+    FakeCommonDialog* fileDialog = nullptr; // set once the main window has made it
+};
