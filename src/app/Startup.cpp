@@ -98,6 +98,7 @@ int runTolvane(int argc, char* argv[])
         return 0;
     }
 
+    Q_INIT_RESOURCE(tolvane);
     TolvaneApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvane"));
     QApplication::setApplicationVersion(AppInfo::versionText());

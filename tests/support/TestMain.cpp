@@ -7,6 +7,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
+    Q_INIT_RESOURCE(tolvane);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
