@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <QScreen>
 
 #include <cstdio>
 #include <exception>
@@ -107,6 +108,9 @@ int runTolvane(int argc, char* argv[])
 
     HostServices host = makeQtHost();
     frmMain window(host);
+    // Without a window manager "maximized" means nothing; filling the screen is the closest to it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.setGeometry(screen->availableGeometry());
     window.showMaximized();
     if (!options.fileToOpen.isEmpty()) {
         window.cd1().FileName = options.fileToOpen;

@@ -64,7 +64,7 @@ void frmMain::createEditor()
     text1_->setMarginType(0, QsciScintilla::NumberMargin);
     text1_->setMarginLineNumbers(0, true);
     text1_->setMarginsFont(font);
-    text1_->setMarginWidth(0, QStringLiteral("000000"));
+    updateLineNumberWidth();
     text1_->setBraceMatching(QsciScintilla::SloppyBraceMatch);
     text1_->setAutoIndent(true);
     text1_->setTabWidth(4);
@@ -88,6 +88,7 @@ void frmMain::createEditor()
     setCentralWidget(text1_);
     connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
     connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
+    connect(text1_, &QsciScintilla::linesChanged, this, &frmMain::updateLineNumberWidth);
 }
 
 QAction* frmMain::addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
@@ -211,6 +212,13 @@ void frmMain::Timer1_Timer()
 void frmMain::updateCaretPanel()
 {
     caretPanel_->setText(QStringLiteral("Line %1, Col %2").arg(text1_->caretLine()).arg(text1_->caretColumn()));
+}
+
+void frmMain::updateLineNumberWidth()
+{
+    // Wide enough for the last line's number, and never narrower than four digits.
+    const int digits = std::max(4, int(QString::number(text1_->lines()).size()));
+    text1_->setMarginWidth(0, QString(digits + 1, u'0'));
 }
 
 void frmMain::Text1_Change()

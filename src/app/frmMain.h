@@ -54,6 +54,7 @@ public:
     void Timer1_Timer();
     void Text1_Change();
     void updateCaretPanel();
+    void updateLineNumberWidth();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

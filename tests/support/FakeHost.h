@@ -126,3 +126,11 @@ struct FakeHost {
     FakeFileStore* files;
     FakeCommonDialog* fileDialog = nullptr; // set once the main window has made it
 };
+
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}

@@ -1,0 +1,219 @@
+#include "app/frmMain.h"
+#include "app/Startup.h"
+#include "document/Document.h"
+#include "host/EditorControl.h"
+#include "support/FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+
+#include <Qsci/qscilexer.h>
+#include <QToolBar>
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    FakeHost host;
+    frmMain window{host.services};
+    EditorControl& text1 = window.Text1();
+
+    QAction* command(const char* name) { return window.findChild<QAction*>(QString::fromLatin1(name)); }
+};
+
+struct MenuItem {
+    const char* name;
+    const char* caption;
+    QList<QKeySequence> shortcuts;
+};
+
+TEST_F(MainWindowTest, MenusHaveTheItemsCaptionsAndShortcutsUsersKnow)
+{
+    const QList<std::pair<QString, QList<MenuItem>>> menus = {
+        {"&File",
+         {{"mnuNew", "New", {}},
+          {"mnuNewApplet", "New Applet...", {}},
+          {"mnuOpen", "Open...", {}},
+          {"mnuSave", "Save...", {}},
+          {"mnuSep1", "", {}},
+          {"mnuExit", "E&xit", {}}}},
+        {"&Edit",
+         {{"mnuCut", "Cut", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
+          {"mnuCopy", "Copy", {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
+          {"mnuPaste", "Paste", {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
+          {"mnuSep2", "", {}},
+          {"mnuFind", "Find...", {QKeySequence("Ctrl+F")}},
+          {"mnuFindNext", "Find Next", {QKeySequence("F3")}},
+          {"mnuSelectAll", "Select All", {QKeySequence("Ctrl+A")}},
+          {"mnuDateTime", "Date and Time", {}}}},
+        {"&Tools",
+         {{"mnuCompile", "Compile With Sun JDK 1.2", {}},
+          {"mnuCHelp", "Click Here for Help with the Compiler", {}}}},
+        {"&Help", {{"mnuAbout", "About...", {}}}},
+    };
+
+    const QList<QAction*> bar = window.menuBar()->actions();
+    ASSERT_EQ(bar.size(), menus.size());
+    for (qsizetype m = 0; m < menus.size(); ++m) {
+        SCOPED_TRACE(menus[m].first.toStdString());
+        EXPECT_EQ(bar[m]->text(), menus[m].first);
+        const QList<QAction*> items = bar[m]->menu()->actions();
+        const QList<MenuItem>& expected = menus[m].second;
+        ASSERT_GE(items.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(expected[i].name);
+            EXPECT_EQ(items[i]->objectName(), expected[i].name);
+            EXPECT_EQ(items[i]->text(), expected[i].caption);
+            EXPECT_EQ(items[i]->shortcuts(), expected[i].shortcuts);
+            EXPECT_TRUE(items[i]->isEnabled());
+            EXPECT_FALSE(items[i]->isChecked());
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ToolbarHasElevenPositionsWithKeysAndTooltips)
+{
+    const QList<QAction*> buttons = window.Toolbar1()->actions();
+    const QStringList keys = {"New", "Save", "Open", "", "Find", "", "Cut", "Copy", "Paste", "", "Compile"};
+    ASSERT_EQ(buttons.size(), keys.size());
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        if (keys[i].isEmpty()) {
+            EXPECT_TRUE(buttons[i]->isSeparator());
+            continue;
+        }
+        EXPECT_EQ(buttons[i]->property("Key").toString(), keys[i]);
+        EXPECT_EQ(buttons[i]->toolTip(), keys[i]);
+        EXPECT_TRUE(buttons[i]->text().isEmpty() || buttons[i]->iconText() == keys[i]);
+    }
+    EXPECT_EQ(window.Toolbar1()->iconSize(), QSize(16, 16));
+    EXPECT_EQ(buttons.last()->statusTip(), "Compile using Sun JDK 1.1.7");
+}
+
+TEST_F(MainWindowTest, StartsTitledWithTheApplicationTitleAndAnEmptyDocument)
+{
+    EXPECT_EQ(window.windowTitle(), "Tolvane 2000");
+    EXPECT_TRUE(text1.Text().isEmpty());
+    EXPECT_TRUE(window.document().CurrentFileName.isEmpty());
+    EXPECT_FALSE(window.document().HasFileName);
+    EXPECT_FALSE(window.document().Modified());
+    EXPECT_EQ(window.centralWidget(), &text1);
+    const QFont font = text1.lexer()->defaultFont();
+    EXPECT_TRUE(font.families().startsWith("Georgia"));
+    EXPECT_EQ(font.styleHint(), QFont::Serif);
+    EXPECT_DOUBLE_EQ(font.pointSizeF(), 11.25);
+}
+
+TEST_F(MainWindowTest, StatusBarShowsTheCaretLineAndTheClock)
+{
+    EXPECT_EQ(window.statusPanel(2)->text(), generalDateTimeText(host.clock->now));
+    host.clock->now = host.clock->now.addSecs(61);
+    window.Timer1_Timer();
+    EXPECT_EQ(window.statusPanel(2)->text(), generalDateTimeText(host.clock->now));
+
+    // The caret panel follows the caret as the control reports it, once it has drawn.
+    window.show();
+    text1.setText("first\r\nsecond\r\nthird");
+    text1.setSelStart(13); // the end of "second"
+    QTest::qWait(20);
+    EXPECT_EQ(window.statusPanel(1)->text(), "Line 2, Col 7");
+    text1.setSelStart(17);
+    QTest::qWait(20);
+    EXPECT_EQ(window.statusPanel(1)->text(), "Line 3, Col 3");
+    text1.setSelText("é");
+    QTest::qWait(20);
+    EXPECT_EQ(window.statusPanel(1)->text(), "Line 3, Col 4");
+}
+
+TEST_F(MainWindowTest, EditorStaysBetweenToolbarAndStatusBarAtAnySize)
+{
+    for (const QSize size : {QSize(800, 600), QSize(1200, 900), QSize(120, 60), QSize(1, 1)}) {
+        window.resize(size);
+        window.show();
+        QTest::qWait(1);
+        const QRect editor = text1.geometry();
+        EXPECT_GE(editor.top(), window.Toolbar1()->geometry().bottom()) << size.width();
+        EXPECT_LE(editor.bottom(), window.statusBar()->geometry().top()) << size.width();
+        EXPECT_GE(editor.height(), 0);
+    }
+}
+
+TEST_F(MainWindowTest, ToolbarKeysAreComparedExactly)
+{
+    text1.setText("abc");
+    text1.setSelStart(0);
+    text1.setSelLength(3);
+    for (const char* key : {"cut", "CUT", " Cut", "Cut ", "", "Print", "Compile2"}) {
+        QAction fake;
+        fake.setProperty("Key", QString::fromLatin1(key));
+        window.Toolbar1_ButtonClick(&fake);
+    }
+    window.Toolbar1_ButtonClick(nullptr);
+    EXPECT_EQ(text1.Text(), "abc");
+    EXPECT_EQ(host.clipboard->setCalls, 0);
+    EXPECT_TRUE(host.messageBox->calls.isEmpty());
+    EXPECT_TRUE(host.processes->calls.isEmpty());
+}
+
+TEST_F(MainWindowTest, ToolbarButtonsRunTheSameCommandsAsTheMenu)
+{
+    text1.setText("xabcx");
+    text1.setSelStart(1);
+    text1.setSelLength(3);
+    window.Toolbar1()->actions()[6]->trigger(); // Cut
+    EXPECT_EQ(host.clipboard->contents.value_or(""), "abc");
+    EXPECT_EQ(text1.Text(), "xx");
+    window.Toolbar1()->actions()[8]->trigger(); // Paste
+    EXPECT_EQ(text1.Text(), "xabcx");
+
+    host.files->files.insert("/w/B.java", "class B {}\n");
+    host.fileDialog->willChoose(QStringLiteral("/w/B.java"));
+    host.messageBox->willAnswer(mb::No);
+    window.Toolbar1()->actions()[2]->trigger(); // Open
+    EXPECT_EQ(text1.Text(), "class B {}\n");
+    EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /w/B.java");
+
+    window.Toolbar1()->actions()[1]->trigger(); // Save: has a file, so no dialog
+    EXPECT_EQ(host.files->writes, QStringList{"/w/B.java"});
+
+    window.Toolbar1()->actions()[0]->trigger(); // New
+    EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- Untitled");
+}
+
+TEST_F(MainWindowTest, AnErrorInACommandFromTheToolbarEndsItQuietly)
+{
+    text1.setText("keep");
+    text1.setSelStart(0);
+    text1.setSelLength(4);
+    host.clipboard->failGet = true;
+    EXPECT_NO_THROW(window.Toolbar1()->actions()[8]->trigger()); // Paste
+    EXPECT_EQ(text1.Text(), "keep");
+    EXPECT_TRUE(host.messageBox->calls.isEmpty());
+    // The same command from the menu lets the error through to whoever started it.
+    EXPECT_THROW(window.mnuPaste_Click(), HostError);
+    // A file error is still reported by the command itself.
+    window.document().clearModified();
+    host.fileDialog->willChoose(QStringLiteral("/missing.java"));
+    window.Toolbar1()->actions()[2]->trigger();
+    ASSERT_EQ(host.messageBox->calls.size(), 1);
+    EXPECT_TRUE(host.messageBox->calls[0].text.contains("/missing.java"));
+}
+
+TEST(StartupOptions, CommandLineIsUnderstood)
+{
+    EXPECT_TRUE(parseStartupOptions({"tolvane", "--help"}).showHelp);
+    EXPECT_TRUE(parseStartupOptions({"tolvane", "--version"}).showVersion);
+    EXPECT_EQ(parseStartupOptions({"tolvane", "A.java"}).fileToOpen, "A.java");
+    EXPECT_EQ(parseStartupOptions({"tolvane", "--", "-odd.java"}).fileToOpen, "-odd.java");
+    EXPECT_FALSE(parseStartupOptions({"tolvane", "--bogus"}).error.isEmpty());
+    EXPECT_FALSE(parseStartupOptions({"tolvane", "a", "b"}).error.isEmpty());
+    EXPECT_EQ(versionText(), "Tolvane 2000 1.0.10");
+}
+
+} // namespace
