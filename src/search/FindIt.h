@@ -1,0 +1,18 @@
+#pragma once
+
+#include "SearchSettings.h"
+
+#include <QString>
+#include <QStringView>
+
+namespace Search {
+// Upper-cases each UTF-16 unit on its own, and a surrogate pair as one code point when its upper case
+// is again a pair. The result is exactly as long as the input, so positions in it are positions in
+// the input. Characters whose upper case is longer (ß) stay as they are.
+QString foldCase(QStringView text);
+
+// The search itself, free of any window: where in text the next match for settings lies, searching
+// from the caret (a 0-based UTF-16 offset). Returns the match's 0-based offset, or -1 when there is
+// none. A match is always settings.SearchText.size() units long.
+qsizetype FindIt(QStringView text, qsizetype caret, const SearchSettings& settings);
+} // namespace Search

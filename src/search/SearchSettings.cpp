@@ -1,0 +1,12 @@
+#include "SearchSettings.h"
+
+SearchSettings& searchSettings()
+{
+    static SearchSettings settings;
+    return settings;
+}
+
+void resetSearchSettings()
+{
+    searchSettings() = SearchSettings{};
+}

@@ -1,0 +1,269 @@
+#include "frmFind.h"
+
+#include "FindIt.h"
+#include "SearchSettings.h"
+#include "host/AppInfo.h"
+#include "host/EditorControl.h"
+#include "host/MessageBoxService.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+
+namespace {
+QPointer<frmFind> current;
+
+// Layout figures are in twips: 15 to a pixel at 96 dpi.
+int px(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(px(left), px(top), px(width), px(height));
+}
+} // namespace
+
+frmFind* frmFind::showDialog(EditorControl& text1, MessageBoxService& messages)
+{
+    if (!current) {
+        current = new frmFind(text1, messages);
+        current->move(px(1500), px(1875));
+        current->show();
+    } else {
+        // Already open: only brought to the front, with whatever the user has typed so far.
+        current->target(text1, messages);
+        current->show();
+        current->raise();
+    }
+    current->activateWindow();
+    return current;
+}
+
+frmFind* frmFind::instance()
+{
+    return current;
+}
+
+void frmFind::unload()
+{
+    if (current)
+        current->close();
+}
+
+frmFind::frmFind(EditorControl& text1, MessageBoxService& messages) : QDialog(nullptr)
+{
+    setObjectName(QStringLiteral("frmFind"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Tolvane 1.0- Find"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("edit-find"),
+                                   style()->standardIcon(QStyle::SP_FileDialogContentsView)));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    setFont(font);
+    setFixedSize(px(4950), px(1395));
+
+    target(text1, messages);
+    createControls();
+    Form_Load();
+}
+
+frmFind::~frmFind() = default;
+
+void frmFind::target(EditorControl& text1, MessageBoxService& messages)
+{
+    if (text1_ != &text1) {
+        disconnect(editorGone_);
+        // A dialog whose editor has gone has nothing left to search.
+        editorGone_ = connect(&text1, &QObject::destroyed, this, [this] { close(); });
+    }
+    text1_ = &text1;
+    messages_ = &messages;
+}
+
+void frmFind::createControls()
+{
+    Label1 = new QLabel(QStringLiteral("Fi&nd What:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(120, 240, 975, 255));
+
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName(QStringLiteral("txtFind"));
+    txtFind->setGeometry(twipsRect(1200, 120, 2415, 500));
+    txtFind->setToolTip(QStringLiteral("Text to Find"));
+    txtFind->setAccessibleName(QStringLiteral("Find What"));
+    Label1->setBuddy(txtFind);
+
+    chkCase = new QCheckBox(QStringLiteral("Match &Case"), this);
+    chkCase->setObjectName(QStringLiteral("chkCase"));
+    chkCase->setGeometry(twipsRect(120, 720, 1335, 495));
+    chkCase->setToolTip(QStringLiteral("Case Sensitivity"));
+    chkCase->setAccessibleName(QStringLiteral("Match Case"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Direction"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipsRect(1560, 720, 2052, 612));
+    Frame1->setAccessibleName(QStringLiteral("Direction"));
+
+    optDirection[0] = new QRadioButton(QStringLiteral("&Up"), Frame1);
+    optDirection[0]->setObjectName(QStringLiteral("optDirection0"));
+    optDirection[0]->setGeometry(twipsRect(240, 240, 612, 252));
+    optDirection[0]->setToolTip(QStringLiteral("Search to Beginning of Document"));
+    optDirection[0]->setAccessibleName(QStringLiteral("Up"));
+
+    optDirection[1] = new QRadioButton(QStringLiteral("&Down"), Frame1);
+    optDirection[1]->setObjectName(QStringLiteral("optDirection1"));
+    optDirection[1]->setGeometry(twipsRect(960, 240, 852, 252));
+    optDirection[1]->setToolTip(QStringLiteral("Search to End of Document"));
+    optDirection[1]->setAccessibleName(QStringLiteral("Down"));
+    optDirection[1]->setChecked(true);
+
+    auto* directions = new QButtonGroup(this);
+    directions->addButton(optDirection[0], 0);
+    directions->addButton(optDirection[1], 1);
+
+    cmdFind = new QPushButton(QStringLiteral("&Find"), this);
+    cmdFind->setObjectName(QStringLiteral("cmdFind"));
+    cmdFind->setGeometry(twipsRect(3720, 120, 1092, 372));
+    cmdFind->setToolTip(QStringLiteral("Start Search"));
+    cmdFind->setAccessibleName(QStringLiteral("Find"));
+    cmdFind->setDefault(true);
+
+    cmdcancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdcancel->setObjectName(QStringLiteral("cmdcancel"));
+    cmdcancel->setGeometry(twipsRect(3720, 600, 1092, 372));
+    cmdcancel->setToolTip(QStringLiteral("Return to Dizudar"));
+    cmdcancel->setAccessibleName(QStringLiteral("Cancel"));
+
+    setTabOrder(txtFind, chkCase);
+    setTabOrder(chkCase, optDirection[0]);
+    setTabOrder(optDirection[0], optDirection[1]);
+    setTabOrder(optDirection[1], cmdFind);
+    setTabOrder(cmdFind, cmdcancel);
+
+    connect(txtFind, &QLineEdit::textChanged, this, &frmFind::txtFind_Change);
+    connect(chkCase, &QCheckBox::toggled, this, &frmFind::chkCase_Click);
+    connect(directions, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            optDirection_Click(id);
+    });
+    connect(cmdFind, &QPushButton::clicked, this, &frmFind::cmdFind_Click);
+    connect(cmdcancel, &QPushButton::clicked, this, &frmFind::cmdcancel_Click);
+}
+
+void frmFind::Form_Load()
+{
+    SearchSettings& settings = searchSettings();
+    freshAtLoad_ = settings.SearchTextFresh;
+    if (!settings.SearchTextFresh)
+        searchedText_ = settings.SearchText;
+
+    cmdFind->setEnabled(false);
+    optDirection[settings.SearchDirection == 1 ? 1 : 0]->setChecked(true);
+    // The dialog comes back as the user left it: the stored find text, ready to be searched again or
+    // typed over, and the case setting the next search will really use.
+    txtFind->setText(settings.SearchText);
+    txtFind->selectAll();
+    chkCase->setChecked(settings.SearchMatchCase != 0);
+    txtFind->setFocus();
+}
+
+void frmFind::txtFind_Change()
+{
+    // Editing the find text back to the text just searched is no change: the next search still
+    // moves on past the previous match.
+    searchSettings().SearchTextFresh = !(searchedText_ && txtFind->text() == *searchedText_);
+    cmdFind->setEnabled(!txtFind->text().isEmpty());
+}
+
+void frmFind::chkCase_Click()
+{
+    searchSettings().SearchMatchCase = chkCase->isChecked() ? 1 : 0;
+}
+
+void frmFind::optDirection_Click(int index)
+{
+    searchSettings().SearchDirection = index;
+}
+
+void frmFind::cmdFind_Click()
+{
+    stored_ = true;
+    searchSettings().SearchText = txtFind->text();
+    FindIt();
+}
+
+void frmFind::cmdcancel_Click()
+{
+    stored_ = true;
+    SearchSettings& settings = searchSettings();
+    settings.SearchText = txtFind->text();
+    settings.SearchMatchCase = chkCase->isChecked() ? 1 : 0;
+    close();
+}
+
+void frmFind::FindIt()
+{
+    if (text1_)
+        searchEditor(*text1_, *messages_, searchSettings().SearchDirection);
+    close();
+}
+
+void frmFind::searchEditor(EditorControl& text1, MessageBoxService& messages, int direction)
+{
+    SearchSettings& settings = searchSettings();
+    SearchSettings request = settings;
+    request.SearchDirection = direction;
+
+    const qsizetype match = Search::FindIt(text1.Text(), text1.SelStart(), request);
+    if (match >= 0) {
+        text1.setSelStart(match);
+        text1.setSelLength(settings.SearchText.size());
+        if (current)
+            current->close();
+    } else {
+        // The dialog stays up behind the message and closes once the message is dismissed.
+        messages.show(QStringLiteral("Cannot find ") + QChar(u'"') + settings.SearchText + QChar(u'"'), mb::OKOnly,
+                      AppInfo::Title);
+    }
+    settings.SearchLastPos = text1.SelStart();
+    settings.SearchTextFresh = false;
+    if (current)
+        current->close();
+}
+
+void frmFind::keyPressEvent(QKeyEvent* event)
+{
+    // Esc is the Cancel button (which stores the choices), not a bare close.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (cmdcancel->isEnabled())
+            cmdcancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmFind::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    // Closed without Find or Cancel: nothing typed here was stored, so the find text still is the
+    // one last searched as far as the next search is concerned.
+    if (!stored_)
+        searchSettings().SearchTextFresh = freshAtLoad_;
+    if (current == this)
+        current = nullptr;
+}
