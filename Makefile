@@ -20,5 +20,9 @@ test: deps
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS)
 
+# A Debian package of the Release build: $(BUILD_RELEASE)/tolvane_<version>_<arch>.deb
+package: build
+	cd $(BUILD_RELEASE) && cpack -G DEB
+
 clean:
 	rm -rf build
