@@ -1,17 +1,177 @@
 #include "QtProcessStarter.h"
 
+#include "CommandLine.h"
+#include "ConsoleOutput.h"
 #include "HostError.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QStringDecoder>
 
-qint64 QtProcessStarter::StartProcess(const QString& commandLine, int /*windowStyle*/)
+#include <cerrno>
+#include <cstring>
+
+struct QtProcessStarter::Shared {
+    ConsoleOutput* output = nullptr;
+};
+
+namespace {
+struct Program {
+    QString path; // empty when not found
+    QStringList arguments;
+    QString name; // as the command line wrote it, for messages
+};
+
+QString findProgram(const QString& name)
 {
-    QStringList args = QProcess::splitCommand(commandLine);
-    if (args.isEmpty())
-        throw HostError(QStringLiteral("Nothing to start"));
-    const QString program = args.takeFirst();
-    qint64 pid = 0;
-    if (!QProcess::startDetached(program, args, QString(), &pid))
-        throw HostError(QStringLiteral("Cannot start %1").arg(program));
-    return pid;
+    if (name.isEmpty())
+        return QString();
+    if (name.contains(u'/')) {
+        const QFileInfo info(name);
+        return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
+    }
+    return QStandardPaths::findExecutable(name);
+}
+
+// The program is the first argument. A command line that does not start with a quote may also
+// name a program whose path holds blanks, unquoted: as on Windows, longer and longer prefixes up
+// to a blank are tried when the first argument alone is not a program.
+Program locate(const QString& commandLine)
+{
+    const QStringList arguments = splitCommandLine(commandLine);
+    Program program;
+    if (arguments.isEmpty())
+        return program;
+    program.name = arguments.first();
+    program.path = findProgram(arguments.first());
+    program.arguments = arguments.mid(1);
+    if (!program.path.isEmpty() || commandLine.trimmed().startsWith(u'"'))
+        return program;
+    const QString line = commandLine.trimmed();
+    for (qsizetype blank = line.indexOf(u' '); blank > 0; blank = line.indexOf(u' ', blank + 1)) {
+        const QString candidate = line.left(blank);
+        if (candidate.contains(u'"'))
+            break;
+        const QString path = findProgram(candidate);
+        if (!path.isEmpty()) {
+            program.path = path;
+            program.name = candidate;
+            program.arguments = splitCommandLine(line.mid(blank + 1));
+            return program;
+        }
+    }
+    if (!line.contains(u'"') && !line.contains(u'\t')) {
+        if (const QString path = findProgram(line); !path.isEmpty()) {
+            program.path = path;
+            program.name = line;
+            program.arguments.clear();
+        }
+    }
+    return program;
+}
+
+QString notFoundReason(const Program& program)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(ENOENT));
+    if (program.name.contains(u'/'))
+        return QStringLiteral("Cannot start %1: %2").arg(program.name, reason);
+    return QStringLiteral("Cannot start %1: %2 (it is not on the search path, PATH)").arg(program.name, reason);
+}
+
+struct Decoders {
+    QStringDecoder output{QStringDecoder::System};
+    QStringDecoder error{QStringDecoder::System};
+};
+} // namespace
+
+QtProcessStarter::QtProcessStarter() : shared_(std::make_shared<Shared>()) {}
+
+QtProcessStarter::~QtProcessStarter()
+{
+    // Processes still running keep shared_ alive; they must not report to a sink that may be gone.
+    shared_->output = nullptr;
+}
+
+void QtProcessStarter::setConsoleOutput(ConsoleOutput* output)
+{
+    shared_->output = output;
+}
+
+ConsoleOutput* QtProcessStarter::consoleOutput() const
+{
+    return shared_->output;
+}
+
+qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyle)
+{
+    const qint64 taskId = ++lastTaskId_;
+    const Program program = locate(commandLine);
+    if (program.name.isEmpty())
+        throw HostError(QStringLiteral("Nothing to start: the command line is empty"));
+
+    if (windowStyle != ws::MinimizedFocus) {
+        if (program.path.isEmpty())
+            throw HostError(notFoundReason(program));
+        QProcess process;
+        process.setProgram(program.path);
+        process.setArguments(program.arguments);
+        if (!process.startDetached())
+            throw HostError(QStringLiteral("Cannot start %1: %2").arg(program.name, process.errorString()));
+        return taskId;
+    }
+
+    if (ConsoleOutput* output = shared_->output)
+        output->processStarted(taskId, commandLine, QDir::currentPath());
+    auto fail = [&](const QString& reason) {
+        if (ConsoleOutput* output = shared_->output)
+            output->processFailedToStart(taskId, reason);
+        throw HostError(reason);
+    };
+    if (program.path.isEmpty())
+        fail(notFoundReason(program));
+
+    auto* process = new QProcess;
+    process->setProgram(program.path);
+    process->setArguments(program.arguments);
+    process->setStandardInputFile(QProcess::nullDevice());
+
+    auto decoders = std::make_shared<Decoders>();
+    std::shared_ptr<Shared> shared = shared_;
+    QObject::connect(process, &QProcess::readyReadStandardOutput, process, [process, decoders, shared, taskId] {
+        const QString text = decoders->output.decode(process->readAllStandardOutput());
+        if (shared->output && !text.isEmpty())
+            shared->output->processOutput(taskId, text, ConsoleOutput::Channel::Output);
+    });
+    QObject::connect(process, &QProcess::readyReadStandardError, process, [process, decoders, shared, taskId] {
+        const QString text = decoders->error.decode(process->readAllStandardError());
+        if (shared->output && !text.isEmpty())
+            shared->output->processOutput(taskId, text, ConsoleOutput::Channel::Error);
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, decoders, shared, taskId](int exitCode, QProcess::ExitStatus status) {
+        // Whatever is still buffered belongs before the end.
+        const QString out = decoders->output.decode(process->readAllStandardOutput());
+        const QString err = decoders->error.decode(process->readAllStandardError());
+        if (ConsoleOutput* output = shared->output) {
+            if (!out.isEmpty())
+                output->processOutput(taskId, out, ConsoleOutput::Channel::Output);
+            if (!err.isEmpty())
+                output->processOutput(taskId, err, ConsoleOutput::Channel::Error);
+        }
+        if (ConsoleOutput* output = shared->output)
+            output->processFinished(taskId, exitCode, status == QProcess::CrashExit);
+        process->deleteLater();
+    });
+
+    process->start();
+    // Only the start is awaited (the exec), so that a program that cannot run is reported here.
+    if (!process->waitForStarted(30000)) {
+        const QString reason = QStringLiteral("Cannot start %1: %2").arg(program.name, process->errorString());
+        process->disconnect();
+        delete process;
+        fail(reason);
+    }
+    return taskId;
 }

@@ -2,7 +2,29 @@
 
 #include "ProcessStarter.h"
 
+#include <memory>
+
+class ConsoleOutput;
+
+// Starts programs with QProcess. Command lines are split as on Windows (splitCommandLine).
+// ws::NormalFocus: the program runs on its own (detached) with its own window.
+// ws::MinimizedFocus: a console program; its output and exit status go to the ConsoleOutput, if
+// one is set. Either way StartProcess returns as soon as the program runs, never waiting for it.
 class QtProcessStarter : public ProcessStarter {
 public:
+    QtProcessStarter();
+    ~QtProcessStarter() override;
+    QtProcessStarter(const QtProcessStarter&) = delete;
+    QtProcessStarter& operator=(const QtProcessStarter&) = delete;
+
     qint64 StartProcess(const QString& commandLine, int windowStyle) override;
+
+    // The sink for console runs; null drops their output. Runs still going report to the new one.
+    void setConsoleOutput(ConsoleOutput* output);
+    ConsoleOutput* consoleOutput() const;
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> shared_; // outlives the starter while its processes run
+    qint64 lastTaskId_ = 0;
 };

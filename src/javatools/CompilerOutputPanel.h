@@ -1,0 +1,94 @@
+#pragma once
+
+#include "JavaToolsText.h"
+#include "host/ConsoleOutput.h"
+
+#include <QDockWidget>
+#include <QHash>
+#include <QList>
+#include <QPlainTextEdit>
+
+// A javac diagnostic as it was reported by one run, with its file resolved against the run's
+// working directory.
+struct ReportedDiagnostic {
+    qint64 taskId = 0;
+    JavacDiagnostic diagnostic;
+    QString path; // absolute
+};
+
+// The text of the compiler output panel: read-only, with diagnostic lines as links that a click,
+// or Enter on the line, activates.
+class CompilerOutputView : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit CompilerOutputView(QWidget* parent = nullptr);
+
+signals:
+    void lineActivated(int blockNumber);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QString pressedAnchor_;
+};
+
+// The compiler output panel at the bottom of the main window. It receives what the console
+// programs the host starts print: each run gets a header with its command line, its output and
+// error streams line by line as they arrive, and its exit status; runs that overlap repeat their
+// header where their output resumes.
+class CompilerOutputPanel : public QDockWidget, public ConsoleOutput {
+    Q_OBJECT
+
+public:
+    explicit CompilerOutputPanel(QWidget* parent = nullptr);
+
+    void processStarted(qint64 taskId, const QString& commandLine, const QString& workingDirectory) override;
+    void processOutput(qint64 taskId, const QString& text, Channel channel) override;
+    void processFinished(qint64 taskId, int exitCode, bool crashed) override;
+    void processFailedToStart(qint64 taskId, const QString& reason) override;
+
+    // A remark of the program's own about a run (0: about the last thing shown).
+    void note(qint64 taskId, const QString& text);
+
+    CompilerOutputView* view() const { return view_; }
+    QString text() const { return view_->toPlainText(); }
+    const QList<ReportedDiagnostic>& diagnostics() const { return diagnostics_; }
+    // The line of the text (0-based block) that shows diagnostics()[index].
+    int blockOfDiagnostic(int index) const;
+    // Acts as a click on the link of that block; false when the block is no diagnostic.
+    bool activateBlock(int blockNumber);
+
+signals:
+    void diagnosticReported(const ReportedDiagnostic& diagnostic);
+    void diagnosticActivated(const ReportedDiagnostic& diagnostic);
+    void runFinished(qint64 taskId, int exitCode, bool crashed);
+
+private:
+    struct Run {
+        int number = 0;
+        QString commandLine;
+        QString workingDirectory;
+        QString pending[2]; // an unfinished last line, per channel
+    };
+    enum class Kind { Header, Output, Note, Link };
+
+    void reveal();
+    void writeLine(qint64 taskId, const QString& line, Channel channel);
+    void flush(qint64 taskId);
+    void ensureHeader(qint64 taskId);
+    int append(const QString& text, Kind kind, int diagnosticIndex = -1);
+    QString label(qint64 taskId) const;
+
+    CompilerOutputView* view_;
+    QHash<qint64, Run> runs_;
+    QList<ReportedDiagnostic> diagnostics_;
+    QList<int> diagnosticBlocks_;
+    qint64 lastWritten_ = 0; // the run the last line belongs to
+    int runCount_ = 0;
+    bool empty_ = true;
+};

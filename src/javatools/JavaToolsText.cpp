@@ -1,0 +1,71 @@
+#include "JavaToolsText.h"
+
+#include "host/CommandLine.h"
+
+#include <QRegularExpression>
+
+const QString DefaultAppletImports = QStringLiteral("import java.awt.*;\r\nimport java.applet.*;\r\n");
+const QString CompilerHelpTitle = QStringLiteral("Tolvane Compiler Help");
+
+QString appletSource(const QString& imports, const QString& name)
+{
+    return imports
+        + QStringLiteral("\r\n")
+        + QStringLiteral("public class ")
+        + name
+        + QStringLiteral(" extends Applet")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("{")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("\t")
+        + QStringLiteral("public void paint(Graphics g)")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("\t")
+        + QStringLiteral("{")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("\t")
+        + QStringLiteral("}")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("}");
+}
+
+QString compileCommandLine(const QString& fileName, TextEncoding encoding)
+{
+    QString line = QStringLiteral("javac ");
+    // javac reads sources as UTF-8 in a UTF-8 locale and rejects other bytes as unmappable.
+    if (encoding == TextEncoding::Windows1252)
+        line += QStringLiteral("-encoding windows-1252 ");
+    return line + quoteCommandLineArgument(fileName);
+}
+
+QString compilerHelpText()
+{
+    return QStringLiteral("To use the compiler option with Tolvane, you must already have a JDK (Perferably from Sun) installed")
+        + QStringLiteral(" and functioning on your system. We have only tested with Sun's JDK 1.2, so we recommend you use that.")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("Product Note: We are working on a version of Tolvane developed in Java. Keep a look out at Orbelle's Web Site for more info");
+}
+
+QString javacMissingText(const QString& reason)
+{
+    return QStringLiteral("The Java compiler could not be started.\n\n%1\n\n"
+                          "Compiling needs a Java Development Kit (JDK) whose javac is on the search path (PATH). "
+                          "On Debian or Ubuntu, install one with:\n    sudo apt install default-jdk\n"
+                          "Other systems: install a JDK (for example from https://adoptium.net) and add its bin folder to PATH.")
+        .arg(reason);
+}
+
+std::optional<JavacDiagnostic> parseJavacDiagnostic(const QString& line)
+{
+    // The file is the shortest prefix before ":LINE: error: ", so Windows drive letters pass.
+    static const QRegularExpression pattern(QStringLiteral("^(.+?):(\\d+): (error|warning): (.*?)\\r?$"));
+    const QRegularExpressionMatch match = pattern.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int number = match.captured(2).toInt(&ok);
+    if (!ok || number < 1)
+        return std::nullopt;
+    return JavacDiagnostic{match.captured(1), number, match.captured(3) == QLatin1String("error"), match.captured(4)};
+}
