@@ -1,6 +1,8 @@
 # Installs the build into a scratch prefix and checks the desktop integration files.
 # cmake -DBUILD_DIR=<build> -DSTAGE=<scratch dir> -P CheckInstall.cmake
 
+
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE "${STAGE}")
 execute_process(
   COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${STAGE}"
@@ -85,27 +87,20 @@ if(EXISTS "${desktop}")
       set(entry_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
     endif()
   endforeach()
-  # key, then a regular expression its value must match
-  set(rules
-    "Type" "^Application$"
-    "Name" "^Tolvane$"
-    "Exec" "^tolvane %f$"
-    "Icon" "^tolvane$"
-    "Terminal" "^false$"
-    "MimeType" "(^|;)text/x-java;"
-    "Categories" "(^|;)Development;IDE;TextEditor;")
-  list(LENGTH rules n)
-  math(EXPR last "${n} - 1")
-  foreach(i RANGE 0 ${last} 2)
-    math(EXPR j "${i} + 1")
-    list(GET rules ${i} key)
-    list(GET rules ${j} pattern)
+  function(expect_entry key pattern)
     if(NOT key IN_LIST keys)
-      fail("tolvane.desktop has no ${key}")
-    elseif(NOT entry_${key} MATCHES "${pattern}")
-      fail("tolvane.desktop: ${key}=${entry_${key}} does not match ${pattern}")
+      set(failures "${failures}  tolvane.desktop has no ${key}\n" PARENT_SCOPE)
+    elseif(NOT "${entry_${key}}" MATCHES "${pattern}")
+      set(failures "${failures}  tolvane.desktop: ${key}=${entry_${key}} does not match ${pattern}\n" PARENT_SCOPE)
     endif()
-  endforeach()
+  endfunction()
+  expect_entry(Type "^Application$")
+  expect_entry(Name "^Tolvane$")
+  expect_entry(Exec "^tolvane %f$")
+  expect_entry(Icon "^tolvane$")
+  expect_entry(Terminal "^false$")
+  expect_entry(MimeType "(^|;)text/x-java;")
+  expect_entry(Categories "(^|;)Development;IDE;TextEditor;")
 endif()
 
 set(metainfo "${STAGE}/share/metainfo/org.tolvane.Tolvane.metainfo.xml")
