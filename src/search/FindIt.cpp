@@ -1,6 +1,7 @@
 #include "FindIt.h"
 
 #include <QChar>
+#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -47,24 +48,24 @@ FirstUnits unitsFoldingTo(char16_t folded)
 {
     if (QChar::isSurrogate(folded))
         return {};
-    // The same first letter is searched for again and again (Find Next), so the last answer is kept.
-    thread_local char16_t cachedFor = 0;
-    thread_local FirstUnits cached;
-    if (cached.distinct != 0 && cachedFor == folded)
-        return cached;
+    // Few distinct first letters are ever searched for, so each answer is kept.
+    thread_local QHash<char16_t, FirstUnits> known;
+    if (const auto it = known.constFind(folded); it != known.cend())
+        return *it;
 
     FirstUnits result;
     for (char32_t u = 0; u < 0x10000; ++u) {
         if (QChar::isSurrogate(u) || upperUnit(static_cast<char16_t>(u)) != folded)
             continue;
-        if (result.distinct == int(result.units.size()))
-            return {};
+        if (result.distinct == int(result.units.size())) {
+            result = {};
+            break;
+        }
         result.units[result.distinct++] = static_cast<char16_t>(u);
     }
     for (int k = result.distinct; k < int(result.units.size()); ++k)
         result.units[k] = result.units[0];
-    cachedFor = folded;
-    cached = result;
+    known.insert(folded, result);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -153,6 +154,9 @@ void frmFind::createControls()
     setTabOrder(optDirection[1], cmdFind);
     setTabOrder(cmdFind, cmdcancel);
 
+    optDirection[0]->installEventFilter(this);
+    optDirection[1]->installEventFilter(this);
+
     connect(txtFind, &QLineEdit::textChanged, this, &frmFind::txtFind_Change);
     connect(chkCase, &QCheckBox::toggled, this, &frmFind::chkCase_Click);
     connect(directions, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
@@ -167,7 +171,7 @@ void frmFind::Form_Load()
 {
     SearchSettings& settings = searchSettings();
     freshAtLoad_ = settings.SearchTextFresh;
-    if (!settings.SearchTextFresh)
+    if (!settings.SearchTextFresh && !settings.SearchText.isEmpty())
         searchedText_ = settings.SearchText;
 
     cmdFind->setEnabled(false);
@@ -242,6 +246,21 @@ void frmFind::searchEditor(EditorControl& text1, MessageBoxService& messages, in
     settings.SearchTextFresh = false;
     if (current)
         current->close();
+}
+
+bool frmFind::eventFilter(QObject* watched, QEvent* event)
+{
+    // Tabbing into the Direction group lands on the chosen option, as in any dialog; the toolkit
+    // would stop at whichever option comes first.
+    if (event->type() == QEvent::FocusIn) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* option = qobject_cast<QRadioButton*>(watched);
+        if (option && !option->isChecked() && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
+            QRadioButton* chosen = optDirection[0]->isChecked() ? optDirection[0] : optDirection[1];
+            chosen->setFocus(reason);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void frmFind::keyPressEvent(QKeyEvent* event)

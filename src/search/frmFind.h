@@ -52,6 +52,7 @@ public:
     QPushButton* cmdcancel = nullptr;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
