@@ -51,10 +51,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # javac for the Compile command; the SVG plug-ins for SVG icon themes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "default-jdk-headless | java-sdk-headless, libqt6svg6")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "small, fast editor for Java source files
- Tolvane is a single-document desktop editor for Java programs and applets.
- It opens and saves plain Java source files, generates the skeleton of a new
- applet from its name and imports, finds text forwards or backwards and hands
- the current file to the javac compiler of an installed JDK.")
+# The summary above is the synopsis line; CPack indents these lines itself.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tolvane is a single-document desktop editor for Java programs and applets.
+It opens and saves plain Java source files, generates the skeleton of a new
+applet from its name and imports, finds text forwards or backwards and hands
+the current file to the javac compiler of an installed JDK.")
 
 include(CPack)
