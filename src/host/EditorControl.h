@@ -46,5 +46,9 @@ signals:
     void Change();
 
 private:
+    bool loadThroughLoader(const QByteArray& utf8);
+    void loadByAppending(const QByteArray& utf8);
+    void reattachLexer();
+    QByteArray characterSet(unsigned int message) const;
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
 };

@@ -1,0 +1,234 @@
+#!/usr/bin/env python3
+"""Opening a big Java file, whole process, against two other Scintilla-based editors.
+
+In a private Xvfb display (with openbox when it is installed) every editor is started on the same
+generated Java file. For each run it measures:
+
+  open   seconds from process start until the window's title names the file and the process has
+         gone idle (the first moment after which it uses less than 1 ms of CPU in 100 ms);
+  rss    resident memory once idle, and the same for the editor started without a file;
+  idle   CPU used over the following 10 s, in percent of one core.
+
+Usage: bench/open_bench.py --tolvane build-rel/src/tolvane [--size-mb 20] [--runs 3]
+       [--peers scite,geany] [--json out.json]
+The peers run only when installed (Debian packages scite and geany); they are benchmark-only tools.
+"""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+QUIET_WINDOW = 0.100   # seconds
+QUIET_CPU = 0.001      # seconds of CPU inside QUIET_WINDOW that still count as idle
+SAMPLE = 0.005
+
+
+def generate_java(path, size_mb):
+    """A plausible Java source of about size_mb MiB: many classes, methods, comments, strings."""
+    target = size_mb * 1024 * 1024
+    chunk = []
+    n = 0
+    written = 0
+    with open(path, "w", newline="\n") as out:
+        while written < target:
+            block = (
+                f"/**\n * Generated class number {n}.\n * It only exists to make the file big.\n */\n"
+                f"public class Generated{n} extends Object implements Runnable {{\n"
+                f"    private static final String NAME = \"Generated{n}\";\n"
+                f"    private int counter = {n % 97};\n\n"
+                f"    public void run() {{\n"
+                f"        for (int i = 0; i < {n % 13 + 3}; ++i) {{\n"
+                f"            counter += i * {n % 7 + 1}; // accumulate\n"
+                f"            if (counter > 1000) counter = 0;\n"
+                f"        }}\n"
+                f"        System.out.println(NAME + \": \" + counter);\n"
+                f"    }}\n}}\n\n"
+            )
+            chunk.append(block)
+            written += len(block)
+            n += 1
+            if len(chunk) >= 1000:
+                out.write("".join(chunk))
+                chunk = []
+        out.write("".join(chunk))
+    return os.path.getsize(path)
+
+
+def cpu_seconds(pid):
+    """CPU time of all threads of pid, from the scheduler's nanosecond counters."""
+    total = 0
+    try:
+        for task in os.listdir(f"/proc/{pid}/task"):
+            try:
+                with open(f"/proc/{pid}/task/{task}/schedstat") as f:
+                    total += int(f.read().split()[0])
+            except (FileNotFoundError, ProcessLookupError):
+                pass
+    except FileNotFoundError:
+        return None
+    return total / 1e9
+
+
+def rss_bytes(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def window_shown(display_env, title_regex):
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title_regex],
+                            env=display_env, capture_output=True, text=True)
+    return result.returncode == 0 and result.stdout.strip() != ""
+
+
+def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
+    start = time.monotonic()
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    try:
+        shown = None
+        while shown is None:
+            if proc.poll() is not None:
+                raise RuntimeError(f"{command[0]} exited with {proc.returncode}")
+            if time.monotonic() - start > timeout:
+                raise RuntimeError(f"{command[0]}: no window matching {title_regex!r}")
+            if window_shown(env, title_regex):
+                shown = time.monotonic()
+            else:
+                time.sleep(SAMPLE)
+        samples = []  # (time, cpu)
+        idle_at = None
+        while idle_at is None:
+            now = time.monotonic()
+            samples.append((now, cpu_seconds(proc.pid)))
+            # The oldest sample at least QUIET_WINDOW back decides whether that moment began a quiet spell.
+            while len(samples) >= 2 and now - samples[1][0] >= QUIET_WINDOW:
+                samples.pop(0)
+            if now - samples[0][0] >= QUIET_WINDOW and samples[-1][1] - samples[0][1] < QUIET_CPU:
+                idle_at = samples[0][0]
+            if now - start > timeout:
+                raise RuntimeError(f"{command[0]}: never went idle")
+            time.sleep(SAMPLE)
+        rss = rss_bytes(proc.pid)
+        cpu_before = cpu_seconds(proc.pid)
+        time.sleep(idle_seconds)
+        idle_cpu = ((cpu_seconds(proc.pid) - cpu_before) / idle_seconds * 100.0) if idle_seconds > 0 else None
+        return {"window": shown - start, "open": idle_at - start, "rss": rss, "idle_cpu_percent": idle_cpu}
+    finally:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait()
+
+
+def start_display(workdir):
+    for number in range(90, 140):
+        if os.path.exists(f"/tmp/.X{number}-lock"):
+            continue
+        display = f":{number}"
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, DISPLAY=display)
+        for _ in range(100):
+            if subprocess.run(["xdotool", "getmouselocation"], env=env,
+                              capture_output=True).returncode == 0:
+                break
+            if xvfb.poll() is not None:
+                break
+            time.sleep(0.05)
+        if xvfb.poll() is not None:
+            continue
+        wm = None
+        if shutil.which("openbox"):
+            wm = subprocess.Popen(["openbox"], env=dict(env, HOME=workdir),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(0.5)
+        return display, xvfb, wm
+    raise RuntimeError("no free X display")
+
+
+def editors(tolvane, peers, workdir):
+    result = [("tolvane", [tolvane], lambda base: "Tolvane 1\\.0- .*" + base.replace(".", "\\."),
+               "Tolvane 2000")]
+    if "scite" in peers and shutil.which("scite"):
+        result.append(("scite", ["scite"], lambda base: base.replace(".", "\\.") + ".*SciTE", "SciTE"))
+    if "geany" in peers and shutil.which("geany"):
+        config = os.path.join(workdir, "geany-config")
+        result.append(("geany", ["geany", "-c", config, "-i", "-p", "-s"],
+                       lambda base: base.replace(".", "\\.") + ".*Geany", "Geany"))
+    return result
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--tolvane", required=True, help="the tolvane binary (a Release build)")
+    parser.add_argument("--size-mb", type=int, default=20)
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--peers", default="scite,geany")
+    parser.add_argument("--idle-seconds", type=float, default=10.0)
+    parser.add_argument("--json", help="also write the figures to this file")
+    args = parser.parse_args()
+
+    workdir = tempfile.mkdtemp(prefix="tolvane-open-bench-")
+    display, xvfb, wm = start_display(workdir)
+    try:
+        env = dict(os.environ, DISPLAY=display, HOME=workdir, NO_AT_BRIDGE="1",
+                   XDG_CONFIG_HOME=os.path.join(workdir, "config"), ASAN_OPTIONS="detect_leaks=0")
+        env.pop("QT_QPA_PLATFORM", None)
+        big = os.path.join(workdir, f"Big{args.size_mb}MB.java")
+        size = generate_java(big, args.size_mb)
+        print(f"file: {big}, {size} bytes; display {display}; window manager: {'openbox' if wm else 'none'}")
+
+        figures = {}
+        for name, command, title_for, empty_title in editors(os.path.abspath(args.tolvane),
+                                                              args.peers.split(","), workdir):
+            empty = measure(command, empty_title, env, idle_seconds=0.0)
+            runs = [measure(command + [big], title_for(os.path.basename(big)), env,
+                            idle_seconds=args.idle_seconds if i == 0 else 0.0)
+                    for i in range(args.runs)]
+            opens = [r["open"] for r in runs]
+            entry = {
+                "open_median_s": statistics.median(opens),
+                "open_runs_s": opens,
+                "window_median_s": statistics.median(r["window"] for r in runs),
+                "rss_bytes": runs[0]["rss"],
+                "rss_empty_bytes": empty["rss"],
+                "rss_over_empty_per_file_byte": (runs[0]["rss"] - empty["rss"]) / size,
+                "idle_cpu_percent": runs[0]["idle_cpu_percent"],
+            }
+            figures[name] = entry
+            print(f"{name:8s} open {entry['open_median_s']:.3f} s (runs {', '.join(f'{o:.3f}' for o in opens)}; "
+                  f"window at {entry['window_median_s']:.3f} s)  rss {entry['rss_bytes'] / 2**20:.1f} MiB "
+                  f"(empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, {entry['rss_over_empty_per_file_byte']:.2f}x file)  "
+                  f"idle CPU {entry['idle_cpu_percent']:.2f} %")
+            sys.stdout.flush()
+
+        peers = [figures[p]["open_median_s"] for p in ("scite", "geany") if p in figures]
+        if peers:
+            ratio = figures["tolvane"]["open_median_s"] / min(peers)
+            figures["open_ratio_to_fastest_peer"] = ratio
+            print(f"tolvane / fastest peer: {ratio:.2f}")
+        if args.json:
+            with open(args.json, "w") as f:
+                json.dump(figures, f, indent=2)
+    finally:
+        if wm:
+            wm.kill()
+            wm.wait()
+        xvfb.kill()
+        xvfb.wait()
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
