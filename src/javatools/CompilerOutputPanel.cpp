@@ -193,7 +193,7 @@ void CompilerOutputPanel::flush(qint64 taskId)
 void CompilerOutputPanel::processFinished(qint64 taskId, int exitCode, bool crashed)
 {
     flush(taskId);
-    ensureHeader(taskId);
+    // The end line names its run, so it needs no header of its own.
     const QString end = crashed ? QStringLiteral("ended abnormally (it crashed or was killed)")
                                 : QStringLiteral("finished with exit status %1").arg(exitCode);
     append(label(taskId) + end, Kind::Header);
@@ -204,7 +204,6 @@ void CompilerOutputPanel::processFinished(qint64 taskId, int exitCode, bool cras
 void CompilerOutputPanel::processFailedToStart(qint64 taskId, const QString& reason)
 {
     reveal();
-    ensureHeader(taskId);
     append(label(taskId) + reason, Kind::Header);
     lastWritten_ = taskId;
 }

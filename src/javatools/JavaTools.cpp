@@ -60,7 +60,10 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     setUpMargin();
     // Markers belong to the text they were set on: a text replaced whole, or another file, drops them.
     connect(&text1_, &EditorControl::Change, this, [this] {
-        if (!markers_.isEmpty() && text1_.SendScintilla(QsciScintilla::SCI_GETTEXTLENGTH) == 0)
+        if (markers_.isEmpty())
+            return;
+        if (text1_.SendScintilla(QsciScintilla::SCI_GETTEXTLENGTH) == 0
+            || text1_.SendScintilla(QsciScintilla::SCI_GETDOCPOINTER) != markedDocument_)
             clearMarkers();
     });
     connect(&window_, &QWidget::windowTitleChanged, this, [this] {
@@ -173,6 +176,7 @@ void JavaTools::markDiagnostic(const ReportedDiagnostic& reported)
         return;
     const QString kind = reported.diagnostic.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ");
     markers_.push_back({handle, kind + reported.diagnostic.message});
+    markedDocument_ = text1_.SendScintilla(QsciScintilla::SCI_GETDOCPOINTER);
 }
 
 void JavaTools::markLastCompile()

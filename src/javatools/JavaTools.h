@@ -71,4 +71,5 @@ private:
     QtProcessStarter* qtStarter_ = nullptr;
     qint64 lastCompileTask_ = 0;
     QList<MarkedLine> markers_;
+    long markedDocument_ = 0; // the editor's document the markers were set in (it may load a new one)
 };

@@ -1,0 +1,211 @@
+// Real processes: the host's process starter with console output, and javac itself.
+#include "app/frmMain.h"
+#include "document/Document.h"
+#include "host/ConsoleOutput.h"
+#include "host/EditorControl.h"
+#include "host/HostError.h"
+#include "host/QtFileStore.h"
+#include "host/QtProcessStarter.h"
+#include "javatools/CompilerOutputPanel.h"
+#include "javatools/JavaTools.h"
+#include "javatools/frmNewApplet.h"
+#include "support/FakeHost.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+// Generous: javac under the sanitizers on a busy machine takes its time.
+constexpr int RunTimeoutMs = 240000;
+
+class RecordingOutput : public ConsoleOutput {
+public:
+    void processStarted(qint64 taskId, const QString& commandLine, const QString& workingDirectory) override
+    {
+        events << QStringLiteral("start %1 %2 in %3").arg(taskId).arg(commandLine, workingDirectory);
+    }
+    void processOutput(qint64, const QString& text, Channel channel) override
+    {
+        (channel == Channel::Error ? error : output) += text;
+    }
+    void processFinished(qint64 taskId, int exitCode, bool crashed) override
+    {
+        events << QStringLiteral("end %1 %2%3").arg(taskId).arg(exitCode).arg(crashed ? " crashed" : "");
+        ++finished;
+    }
+    void processFailedToStart(qint64 taskId, const QString& reason) override
+    {
+        events << QStringLiteral("failed %1 %2").arg(taskId).arg(reason);
+    }
+
+    QStringList events;
+    QString output;
+    QString error;
+    int finished = 0;
+};
+
+TEST(QtProcessStarter, ConsoleRunsReportTheirStreamsAndExitStatus)
+{
+    QtProcessStarter starter;
+    RecordingOutput sink;
+    starter.setConsoleOutput(&sink);
+    const QString line = "sh -c \"printf '[%s]' \\\"$@\\\"; echo oops >&2; exit 3\" sh \"a b\" c";
+    QElapsedTimer timer;
+    timer.start();
+    const qint64 id = starter.StartProcess(line, ws::MinimizedFocus);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sink.finished == 1; }, RunTimeoutMs));
+    EXPECT_EQ(sink.events, QStringList({QStringLiteral("start %1 %2 in %3").arg(id).arg(line, QDir::currentPath()),
+                                        QStringLiteral("end %1 3").arg(id)}));
+    EXPECT_EQ(sink.output, "[a b][c]");
+    EXPECT_EQ(sink.error, "oops\n");
+}
+
+TEST(QtProcessStarter, StartReturnsBeforeTheProgramEnds)
+{
+    QtProcessStarter starter;
+    RecordingOutput sink;
+    starter.setConsoleOutput(&sink);
+    starter.StartProcess("sleep 2", ws::MinimizedFocus);
+    EXPECT_EQ(sink.finished, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sink.finished == 1; }, RunTimeoutMs));
+}
+
+TEST(QtProcessStarter, AMissingProgramFailsWithTheSystemsReason)
+{
+    QtProcessStarter starter;
+    RecordingOutput sink;
+    starter.setConsoleOutput(&sink);
+    for (const QString& line : {QStringLiteral("tolvane-no-such-program Hello.java"), QStringLiteral("/nonexistent/javac x")}) {
+        sink.events.clear();
+        try {
+            starter.StartProcess(line, ws::MinimizedFocus);
+            ADD_FAILURE() << "started " << line.toStdString();
+        } catch (const HostError& error) {
+            EXPECT_TRUE(error.message().contains("No such file or directory")) << error.message().toStdString();
+            ASSERT_EQ(sink.events.size(), 2);
+            EXPECT_TRUE(sink.events[1].startsWith("failed")) << sink.events[1].toStdString();
+            EXPECT_TRUE(sink.events[1].contains("No such file or directory"));
+        }
+    }
+    EXPECT_THROW(starter.StartProcess("tolvane-no-such-program", ws::NormalFocus), HostError);
+    EXPECT_THROW(starter.StartProcess("   ", ws::MinimizedFocus), HostError);
+}
+
+TEST(QtProcessStarter, RunsWithoutASinkAndOutlivingTheStarter)
+{
+    auto starter = std::make_unique<QtProcessStarter>();
+    RecordingOutput sink;
+    starter->setConsoleOutput(&sink);
+    starter->StartProcess("sh -c \"sleep 1; echo late\"", ws::MinimizedFocus);
+    starter.reset(); // the run goes on and reports to no one
+    QTest::qWait(1500);
+    EXPECT_EQ(sink.finished, 0);
+    EXPECT_TRUE(sink.output.isEmpty());
+
+    QtProcessStarter quiet;
+    EXPECT_NO_THROW(quiet.StartProcess("true", ws::MinimizedFocus));
+    QTest::qWait(200);
+}
+
+class JavacTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable("javac").isEmpty())
+            GTEST_SKIP() << "javac is not on the search path (Debian: default-jdk-headless)";
+        ASSERT_TRUE(temp.isValid());
+        folder = temp.path() + "/My Applets";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        host.services.processes = std::make_unique<QtProcessStarter>();
+        host.services.files = std::make_unique<QtFileStore>();
+        window = std::make_unique<frmMain>(host.services);
+    }
+
+    // Compiles the current document and waits for javac to end; its exit status.
+    int compile()
+    {
+        QSignalSpy finished(panel(), &CompilerOutputPanel::runFinished);
+        window->mnuCompile_Click();
+        if (!finished.wait(RunTimeoutMs)) {
+            ADD_FAILURE() << "javac did not finish";
+            return -1;
+        }
+        return finished.at(0).at(1).toInt();
+    }
+
+    CompilerOutputPanel* panel() { return window->javaTools().outputPanel(); }
+
+    QTemporaryDir temp;
+    QString folder;
+    FakeHost host;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(JavacTest, TheGeneratedAppletCompilesBesideItsSource)
+{
+    window->mnuNewApplet_Click();
+    frmNewApplet* wizard = frmNewApplet::instance();
+    ASSERT_NE(wizard, nullptr);
+    wizard->txtName->setText("Hello");
+    wizard->OKButton->click();
+
+    host.fileDialog->willChoose(folder + "/Hello.java");
+    window->mnuSave_Click();
+    ASSERT_TRUE(QFile::exists(folder + "/Hello.java"));
+
+    EXPECT_EQ(compile(), 0) << panel()->text().toStdString(); // a removal warning about Applet is no failure
+    EXPECT_TRUE(QFile::exists(folder + "/Hello.class"));
+    const QString text = panel()->text();
+    EXPECT_TRUE(text.contains("javac \"" + folder + "/Hello.java\"")) << text.toStdString();
+    EXPECT_TRUE(text.contains("finished with exit status 0"));
+    EXPECT_FALSE(panel()->isHidden());
+    EXPECT_TRUE(host.messageBox->calls.isEmpty());
+}
+
+TEST_F(JavacTest, ASyntaxErrorIsMarkedAndReachableFromThePanel)
+{
+    window->mnuNew_Click();
+    EditorControl& text1 = window->Text1();
+    text1.setText("public class Bad {\r\n  int x = \r\n}\r\n");
+    host.fileDialog->willChoose(folder + "/Bad.java");
+    window->mnuSave_Click();
+
+    EXPECT_EQ(compile(), 1);
+    JavaTools& tools = window->javaTools();
+    ASSERT_GE(panel()->diagnostics().size(), 1) << panel()->text().toStdString();
+    const ReportedDiagnostic& reported = panel()->diagnostics()[0];
+    EXPECT_EQ(reported.path, folder + "/Bad.java");
+    EXPECT_EQ(reported.diagnostic.line, 3);
+    EXPECT_TRUE(reported.diagnostic.isError);
+    EXPECT_EQ(text1.markersAtLine(2), 1u << JavaTools::ErrorMarker);
+    EXPECT_TRUE(tools.diagnosticsOnLine(2).startsWith("error: ")) << tools.diagnosticsOnLine(2).toStdString();
+
+    text1.setCursorPosition(0, 0);
+    ASSERT_TRUE(panel()->activateBlock(panel()->blockOfDiagnostic(0)));
+    EXPECT_EQ(text1.caretLine(), 3);
+    EXPECT_TRUE(host.messageBox->calls.isEmpty());
+    EXPECT_FALSE(QFile::exists(folder + "/Bad.class"));
+}
+
+TEST_F(JavacTest, AWindows1252FileIsCompiledWithItsEncoding)
+{
+    QFile file(folder + "/Caf.java");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("public class Caf { String s = \"caf\xe9\"; }\r\n");
+    file.close();
+    host.fileDialog->willChoose(folder + "/Caf.java");
+    window->mnuOpen_Click();
+    ASSERT_EQ(window->document().Format.encoding, TextEncoding::Windows1252);
+    EXPECT_EQ(compile(), 0) << panel()->text().toStdString();
+    EXPECT_TRUE(QFile::exists(folder + "/Caf.class"));
+}
+} // namespace
