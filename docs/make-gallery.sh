@@ -41,7 +41,7 @@ openbox --sm-disable >/dev/null 2>&1 &
 OPENBOX=$!
 APP=
 cleanup() {
-    [ -n "$APP" ] && kill "$APP" 2>/dev/null || true
+    if [ -n "$APP" ]; then kill "$APP" 2>/dev/null || true; fi
     kill "$OPENBOX" 2>/dev/null || true
 }
 trap cleanup EXIT
