@@ -527,7 +527,10 @@ def main():
     for name, draw in TOOLBAR.items():
         if only and name not in only:
             continue
-        write_png(os.path.join(HERE, name + ".png"), render(draw(), 16, 16))
+        shapes = draw()
+        write_png(os.path.join(HERE, name + ".png"), render(shapes, 16, 16))
+        # Qt picks the @2x file up by itself on high-density screens.
+        write_png(os.path.join(HERE, name + "@2x.png"), render(shapes, 32, 16))
     if not only or "tolvane" in only:
         shapes = app_icon()
         write_svg(os.path.join(HERE, "tolvane.svg"), shapes, 32, "Tolvane")

@@ -19,6 +19,10 @@ const IconCase kIcons[] = {
     {":/icons/new.png", 16},   {":/icons/save.png", 16},  {":/icons/open.png", 16},
     {":/icons/find.png", 16},  {":/icons/cut.png", 16},   {":/icons/copy.png", 16},
     {":/icons/paste.png", 16}, {":/icons/compile.png", 16}, {":/icons/tolvane.png", 32},
+    // Drawn again at twice the size for high-density screens.
+    {":/icons/new@2x.png", 32},   {":/icons/save@2x.png", 32},  {":/icons/open@2x.png", 32},
+    {":/icons/find@2x.png", 32},  {":/icons/cut@2x.png", 32},   {":/icons/copy@2x.png", 32},
+    {":/icons/paste@2x.png", 32}, {":/icons/compile@2x.png", 32}, {":/icons/tolvane@2x.png", 64},
 };
 
 int visiblePixels(const QImage& image)
