@@ -5,12 +5,19 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Search {
 namespace {
 
 char16_t upperUnit(char16_t unit)
 {
+    if (unit < 0x80)
+        return unit >= u'a' && unit <= u'z' ? char16_t(unit - 0x20) : unit;
     return static_cast<char16_t>(QChar::toUpper(char32_t{unit}));
 }
 
@@ -18,6 +25,8 @@ char16_t upperUnit(char16_t unit)
 char16_t foldedUnitAt(QStringView text, qsizetype i)
 {
     const char16_t unit = text[i].unicode();
+    if (!QChar::isSurrogate(unit))
+        return upperUnit(unit);
     if (QChar::isHighSurrogate(unit)) {
         if (i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
             const char32_t upper = QChar::toUpper(QChar::surrogateToUcs4(unit, text[i + 1].unicode()));
@@ -25,111 +34,166 @@ char16_t foldedUnitAt(QStringView text, qsizetype i)
         }
         return unit;
     }
-    if (QChar::isLowSurrogate(unit)) {
-        if (i > 0 && QChar::isHighSurrogate(text[i - 1].unicode())) {
-            const char32_t upper = QChar::toUpper(QChar::surrogateToUcs4(text[i - 1].unicode(), unit));
-            return QChar::requiresSurrogates(upper) ? QChar::lowSurrogate(upper) : unit;
-        }
-        return unit;
+    if (i > 0 && QChar::isHighSurrogate(text[i - 1].unicode())) {
+        const char32_t upper = QChar::toUpper(QChar::surrogateToUcs4(text[i - 1].unicode(), unit));
+        return QChar::requiresSurrogates(upper) ? QChar::lowSurrogate(upper) : unit;
     }
-    return upperUnit(unit);
+    return unit;
 }
 
-// Every unit of the text whose folded form is the pattern's first unit: the first-character scan
-// looks for these raw units, which is as fast as an ordinary search. Usable when the first unit is
-// not a surrogate (a surrogate's folded form depends on its neighbour) and at most four units fold
-// to it (two or three for every letter in practice).
-struct FirstUnits {
+// The raw units that may stand at one place of a match: the pattern's own unit when case matters,
+// otherwise every unit whose folded form is the pattern's folded unit. Telling them by the raw unit
+// alone is exact unless the folded unit is a surrogate (a surrogate folds with its neighbour), and
+// practical only for a few units (two or three for every letter); otherwise the set is not usable.
+struct UnitSet {
     std::array<char16_t, 4> units{};
-    int distinct = 0; // 0: not usable, fall back to comparing folded units
+    bool usable = false;
+
+    bool contains(char16_t c) const { return c == units[0] || c == units[1] || c == units[2] || c == units[3]; }
 };
 
-FirstUnits unitsFoldingTo(char16_t folded)
+UnitSet exactly(char16_t unit)
+{
+    UnitSet set;
+    set.units.fill(unit);
+    set.usable = true;
+    return set;
+}
+
+UnitSet unitsFoldingTo(char16_t folded)
 {
     if (QChar::isSurrogate(folded))
         return {};
-    // Few distinct first letters are ever searched for, so each answer is kept.
-    thread_local QHash<char16_t, FirstUnits> known;
+    // Few distinct letters are ever searched for, so each answer is kept.
+    thread_local QHash<char16_t, UnitSet> known;
     if (const auto it = known.constFind(folded); it != known.cend())
         return *it;
 
-    FirstUnits result;
+    UnitSet set;
+    int count = 0;
     for (char32_t u = 0; u < 0x10000; ++u) {
         if (QChar::isSurrogate(u) || upperUnit(static_cast<char16_t>(u)) != folded)
             continue;
-        if (result.distinct == int(result.units.size())) {
-            result = {};
+        if (count == int(set.units.size())) {
+            count = 0;
             break;
         }
-        result.units[result.distinct++] = static_cast<char16_t>(u);
+        set.units[count++] = static_cast<char16_t>(u);
     }
-    for (int k = result.distinct; k < int(result.units.size()); ++k)
-        result.units[k] = result.units[0];
-    known.insert(folded, result);
-    return result;
+    set.usable = count > 0;
+    for (int k = count; k < int(set.units.size()); ++k)
+        set.units[k] = set.units[0];
+    known.insert(folded, set);
+    return set;
 }
 
-bool restMatches(QStringView text, QStringView folded, qsizetype at)
-{
-    for (qsizetype k = 1; k < folded.size(); ++k) {
-        if (foldedUnitAt(text, at + k) != folded[k].unicode())
-            return false;
+// A search over the text for the pattern: candidates are the places whose first and last units can
+// begin and end a match (eight places at a time where the processor allows), each confirmed by a
+// full comparison. Looking at both ends rules out nearly every place that merely shares the first
+// letter, so long texts are scanned at memory speed.
+class Scan {
+public:
+    Scan(QStringView text, QStringView pattern, bool matchCase) : text_(text), pattern_(pattern), matchCase_(matchCase)
+    {
+        const char16_t first = pattern.front().unicode();
+        const char16_t last = pattern.back().unicode();
+        first_ = matchCase ? exactly(first) : unitsFoldingTo(first);
+        last_ = matchCase ? exactly(last) : unitsFoldingTo(last);
     }
-    return true;
-}
 
-bool isFirstUnit(char16_t c, const std::array<char16_t, 4>& u)
-{
-    return c == u[0] || c == u[1] || c == u[2] || c == u[3];
-}
-
-// First i in [from, last] where foldCase(text) holds folded, or -1.
-qsizetype foldedIndexOf(QStringView text, QStringView folded, qsizetype from)
-{
-    const qsizetype last = text.size() - folded.size();
-    if (from > last)
+    // First match at [from, lastStart()], or -1.
+    qsizetype forward(qsizetype from) const
+    {
+        const qsizetype lastStart = text_.size() - pattern_.size();
+        qsizetype i = std::max<qsizetype>(from, 0);
+        if (!first_.usable || !last_.usable) {
+            for (; i <= lastStart; ++i)
+                if (matchesAt(i))
+                    return i;
+            return -1;
+        }
+#if defined(__SSE2__)
+        for (; i + 7 <= lastStart; i += 8) {
+            for (unsigned mask = candidates(i); mask != 0; mask &= mask - 1) {
+                const qsizetype at = i + std::countr_zero(mask) / 2;
+                if (matchesAt(at))
+                    return at;
+            }
+        }
+#endif
+        for (; i <= lastStart; ++i)
+            if (isCandidate(i) && matchesAt(i))
+                return i;
         return -1;
-    const FirstUnits first = unitsFoldingTo(folded[0].unicode());
-    const char16_t* data = text.utf16();
-    for (qsizetype i = from; i <= last; ++i) {
-        if (first.distinct == 1) {
-            i = text.first(last + 1).indexOf(QChar(first.units[0]), i);
-            if (i < 0)
-                return -1;
-        } else if (first.distinct > 1) {
-            while (i <= last && !isFirstUnit(data[i], first.units))
-                ++i;
-            if (i > last)
-                return -1;
-        } else if (foldedUnitAt(text, i) != folded[0].unicode()) {
-            continue;
-        }
-        if (restMatches(text, folded, i))
-            return i;
     }
-    return -1;
-}
 
-// Last i in [0, from] where foldCase(text) holds folded, or -1.
-qsizetype foldedLastIndexOf(QStringView text, QStringView folded, qsizetype from)
-{
-    from = std::min(from, text.size() - folded.size());
-    const FirstUnits first = unitsFoldingTo(folded[0].unicode());
-    const char16_t* data = text.utf16();
-    for (qsizetype i = from; i >= 0; --i) {
-        if (first.distinct > 0) {
-            while (i >= 0 && !isFirstUnit(data[i], first.units))
-                --i;
-            if (i < 0)
-                return -1;
-        } else if (foldedUnitAt(text, i) != folded[0].unicode()) {
-            continue;
+    // Last match at [0, from], or -1.
+    qsizetype backward(qsizetype from) const
+    {
+        qsizetype i = std::min(from, text_.size() - pattern_.size());
+        if (!first_.usable || !last_.usable) {
+            for (; i >= 0; --i)
+                if (matchesAt(i))
+                    return i;
+            return -1;
         }
-        if (restMatches(text, folded, i))
-            return i;
+#if defined(__SSE2__)
+        for (; i - 7 >= 0; i -= 8) {
+            const qsizetype block = i - 7;
+            for (unsigned mask = candidates(block); mask != 0;) {
+                const int bit = 31 - std::countl_zero(mask);
+                const qsizetype at = block + bit / 2;
+                if (matchesAt(at))
+                    return at;
+                mask &= ~(1u << bit);
+            }
+        }
+#endif
+        for (; i >= 0; --i)
+            if (isCandidate(i) && matchesAt(i))
+                return i;
+        return -1;
     }
-    return -1;
-}
+
+private:
+    bool isCandidate(qsizetype at) const
+    {
+        return first_.contains(text_[at].unicode()) && last_.contains(text_[at + pattern_.size() - 1].unicode());
+    }
+
+    bool matchesAt(qsizetype at) const
+    {
+        if (matchCase_)
+            return text_.sliced(at, pattern_.size()) == pattern_;
+        for (qsizetype k = 0; k < pattern_.size(); ++k)
+            if (foldedUnitAt(text_, at + k) != pattern_[k].unicode())
+                return false;
+        return true;
+    }
+
+#if defined(__SSE2__)
+    static __m128i anyOf(__m128i block, const UnitSet& set)
+    {
+        const auto eq = [&](int k) { return _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(set.units[k]))); };
+        return _mm_or_si128(_mm_or_si128(eq(0), eq(1)), _mm_or_si128(eq(2), eq(3)));
+    }
+
+    // Candidates among the eight places from at: bit 2k set for place at + k.
+    unsigned candidates(qsizetype at) const
+    {
+        const auto* data = reinterpret_cast<const __m128i*>(text_.utf16() + at);
+        const auto* ends = reinterpret_cast<const __m128i*>(text_.utf16() + at + pattern_.size() - 1);
+        const __m128i both = _mm_and_si128(anyOf(_mm_loadu_si128(data), first_), anyOf(_mm_loadu_si128(ends), last_));
+        return static_cast<unsigned>(_mm_movemask_epi8(both)) & 0x5555u;
+    }
+#endif
+
+    QStringView text_;
+    QStringView pattern_;
+    bool matchCase_;
+    UnitSet first_;
+    UnitSet last_;
+};
 
 } // namespace
 
@@ -164,11 +228,8 @@ qsizetype FindIt(QStringView text, qsizetype caret, const SearchSettings& settin
     const bool forwards = settings.SearchDirection == 1;
 
     // 5. Forwards: the first occurrence that begins at the start position or later.
-    if (forwards) {
-        if (start > text.size())
-            return -1;
-        return matchCase ? text.indexOf(pattern, start) : foldedIndexOf(text, pattern, start);
-    }
+    if (forwards)
+        return Scan(text, pattern, matchCase).forward(start);
 
     // 6. Backwards: every occurrence that begins before the caret is a candidate, the nearest first,
     //    down to one at the very beginning of the text. The previous match begins at the caret, so
@@ -176,12 +237,7 @@ qsizetype FindIt(QStringView text, qsizetype caret, const SearchSettings& settin
     //    past the caret.
     if (caret == 0)
         return -1;
-    const qsizetype from = caret - 1;
-    if (matchCase)
-        return text.lastIndexOf(pattern, from);
-    if (pattern.size() > text.size())
-        return -1;
-    return foldedLastIndexOf(text, pattern, from);
+    return Scan(text, pattern, matchCase).backward(caret - 1);
 }
 
 } // namespace Search

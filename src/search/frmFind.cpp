@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringDecoder>
 #include <QStyle>
 
 namespace {
@@ -31,6 +32,26 @@ int px(int twips)
 QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
+}
+
+// The editor's Text, decoded straight from the control's own UTF-8 into a buffer kept from one
+// search to the next. For a long document, copying the bytes first and taking fresh memory for the
+// UTF-16 every time would cost more than the search itself. A buffer far larger than the current
+// document is given back rather than kept.
+QStringView editorText(EditorControl& text1)
+{
+    static QString buffer;
+    const auto length = static_cast<qsizetype>(text1.SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH));
+    const auto* data = reinterpret_cast<const char*>(text1.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+    if (buffer.capacity() > 2 * length + (1 << 20))
+        buffer = QString();
+    buffer.resize(length); // UTF-16 never takes more units than UTF-8 takes bytes
+    // Like Text(): a leading byte-order mark is a character, and a broken sequence at the end is
+    // replaced rather than held back for more input.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = decoder.appendToBuffer(buffer.data(), QByteArrayView(data, length));
+    buffer.truncate(end - buffer.constData());
+    return buffer;
 }
 } // namespace
 
@@ -231,7 +252,7 @@ void frmFind::searchEditor(EditorControl& text1, MessageBoxService& messages, in
     SearchSettings request = settings;
     request.SearchDirection = direction;
 
-    const qsizetype match = Search::FindIt(text1.Text(), text1.SelStart(), request);
+    const qsizetype match = Search::FindIt(editorText(text1), text1.SelStart(), request);
     if (match >= 0) {
         text1.setSelStart(match);
         text1.setSelLength(settings.SearchText.size());

@@ -48,7 +48,7 @@ protected:
     {
         frmFind& dialog = open();
         dialog.txtFind->selectAll();
-        QTest::keyClicks(dialog.txtFind, find);
+        dialog.txtFind->insert(find);
         dialog.chkCase->setChecked(matchCase);
         dialog.optDirection[direction]->click();
         dialog.cmdFind->click();
@@ -468,6 +468,21 @@ TEST_F(FindDialogTest, SearchesFarIntoALongDocument)
     setCaret(69'000);
     search("NEEDLE", 0);
     EXPECT_EQ(text1.SelStart(), 50'000);
+}
+
+TEST_F(FindDialogTest, PositionsAreThoseOfTheEditorsSelection)
+{
+    // A leading byte-order mark, a character outside the BMP and bytes that are not UTF-8 each take
+    // the units the editor's selection gives them: mark 1, pair 2, "x" 1, each bad byte 1.
+    text1.loadUtf8(QByteArray("\xEF\xBB\xBF\xF0\x90\x90\xA8" "x\xFF\xC3" "ab ab"));
+    setCaret(0);
+    search("AB", 1);
+    EXPECT_EQ(text1.SelStart(), 6);
+    EXPECT_EQ(text1.SelText(), "ab");
+    setCaret(text1.textLength());
+    search(QStringLiteral("\U00010400X"), 0);
+    EXPECT_EQ(text1.SelStart(), 1);
+    EXPECT_EQ(text1.SelText(), QStringLiteral("\U00010428x"));
 }
 
 } // namespace

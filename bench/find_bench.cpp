@@ -1,0 +1,173 @@
+// Searching a 20 MB document: a search that finds nothing and one whose match lies at the far end
+// of the scan (the last word going down from the top, the first word going up from the bottom),
+// each way and each case mode; once over the text alone and once along the whole path from the
+// editor (taking its text, searching, selecting).
+#include "host/EditorControl.h"
+#include "host/MessageBoxService.h"
+#include "search/FindIt.h"
+#include "search/SearchSettings.h"
+#include "search/frmFind.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QStringDecoder>
+
+namespace {
+
+constexpr qsizetype TargetSize = 20 * 1024 * 1024;
+
+const QString& document()
+{
+    static const QString text = [] {
+        const QString chunk = QStringLiteral(
+            "import java.awt.*;\r\nimport java.applet.*;\r\n\r\n"
+            "public class Counter extends Applet implements Runnable {\r\n"
+            "\tprivate Thread worker;\r\n\tprivate int count = 0;\r\n\r\n"
+            "\tpublic void init() {\r\n\t\tsetBackground(Color.white);\r\n\t}\r\n\r\n"
+            "\tpublic void paint(Graphics g) {\r\n\t\tg.drawString(\"Count: \" + count, 20, 20);\r\n\t}\r\n}\r\n\r\n");
+        QString text = QStringLiteral("Alpha ");
+        text.reserve(TargetSize + chunk.size());
+        while (text.size() < TargetSize - 16)
+            text += chunk;
+        text += QStringLiteral("Omega\r\n");
+        return text;
+    }();
+    return text;
+}
+
+struct Scenario {
+    QString find;
+    int direction;
+    qsizetype caret;
+};
+
+// 0: nothing found, 1: the farthest match in the direction of the search.
+Scenario scenario(int kind, int direction)
+{
+    const qsizetype end = document().size();
+    if (kind == 0)
+        return {QStringLiteral("notPresent"), direction, direction == 1 ? 0 : end};
+    return direction == 1 ? Scenario{QStringLiteral("Omega"), 1, 0} : Scenario{QStringLiteral("Alpha"), 0, end};
+}
+
+// With case ignored the word is typed in lower case, so that the fold is what finds it.
+SearchSettings settingsFor(const Scenario& s, int matchCase)
+{
+    SearchSettings settings;
+    settings.SearchText = matchCase ? s.find : s.find.toLower();
+    settings.SearchDirection = s.direction;
+    settings.SearchMatchCase = matchCase;
+    settings.SearchLastPos = -1;
+    settings.SearchTextFresh = true;
+    return settings;
+}
+
+void setLabel(benchmark::State& state)
+{
+    state.SetLabel(std::string(state.range(0) == 0 ? "not found" : "farthest word") + ", "
+                   + (state.range(1) == 1 ? "down" : "up") + ", " + (state.range(2) ? "match case" : "ignore case"));
+}
+
+void BM_FindIt(benchmark::State& state)
+{
+    const QString& text = document();
+    const Scenario s = scenario(int(state.range(0)), int(state.range(1)));
+    const SearchSettings settings = settingsFor(s, int(state.range(2)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Search::FindIt(text, s.caret, settings));
+    setLabel(state);
+}
+
+class QuietMessages : public MessageBoxService {
+public:
+    int show(const QString&, int, const QString&) override { return mb::OK; }
+};
+
+EditorControl& editor()
+{
+    static EditorControl* text1 = [] {
+        auto* e = new EditorControl;
+        e->loadUtf8(document().toUtf8());
+        return e;
+    }();
+    return *text1;
+}
+
+void BM_FindInEditor(benchmark::State& state)
+{
+    EditorControl& text1 = editor();
+    QuietMessages messages;
+    const Scenario s = scenario(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        searchSettings() = settingsFor(s, int(state.range(2)));
+        text1.setSelStart(s.caret);
+        text1.setSelLength(0);
+        state.ResumeTiming();
+        frmFind::searchEditor(text1, messages, s.direction);
+    }
+    setLabel(state);
+}
+
+void BM_EditorText(benchmark::State& state)
+{
+    EditorControl& text1 = editor();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(text1.Text());
+}
+
+void BM_DecodeFresh(benchmark::State& state)
+{
+    EditorControl& text1 = editor();
+    for (auto _ : state) {
+        const auto length = static_cast<qsizetype>(text1.SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH));
+        const auto* data = reinterpret_cast<const char*>(text1.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+        benchmark::DoNotOptimize(QString::fromUtf8(data, length));
+    }
+}
+
+void BM_DecodeReused(benchmark::State& state)
+{
+    EditorControl& text1 = editor();
+    QString buffer;
+    for (auto _ : state) {
+        const auto length = static_cast<qsizetype>(text1.SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH));
+        const auto* data = reinterpret_cast<const char*>(text1.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+        buffer.resize(length);
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        QChar* end = decoder.appendToBuffer(buffer.data(), QByteArrayView(data, length));
+        buffer.truncate(end - buffer.constData());
+        benchmark::DoNotOptimize(buffer.constData());
+    }
+}
+BENCHMARK(BM_DecodeFresh)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeReused)->Unit(benchmark::kMillisecond);
+
+void cases(benchmark::internal::Benchmark* b)
+{
+    for (int kind : {0, 1})
+        for (int direction : {1, 0})
+            for (int matchCase : {1, 0})
+                b->Args({kind, direction, matchCase});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_FindIt)->Apply(cases);
+BENCHMARK(BM_FindInEditor)->Apply(cases);
+BENCHMARK(BM_EditorText)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
