@@ -6,6 +6,8 @@
 #include "support/FakeHost.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
 #include <QHelpEvent>
 #include <QTest>
 #include <QTextBlock>
@@ -234,6 +236,27 @@ TEST_F(CompileTest, MarkersAreDroppedByANewCompileAndAnotherDocument)
     compileWithError();
     ASSERT_TRUE(tools.generateApplet("", "X"));
     EXPECT_EQ(tools.markerCount(), 0);
+}
+
+TEST_F(CompileTest, PanelAppearsWithoutTakingTheFocusAndReturnsFromTheToolsMenu)
+{
+    window.resize(600, 400);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    text1.setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), &text1);
+
+    panel.processStarted(1, "javac A.java", "/p");
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &text1);
+
+    panel.close();
+    EXPECT_FALSE(panel.isVisible());
+    auto* menu = window.findChild<QMenu*>("mnuTools");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->actions().contains(panel.toggleViewAction()));
+    panel.toggleViewAction()->trigger();
+    EXPECT_TRUE(panel.isVisible());
 }
 
 TEST_F(CompileTest, HoveringAMarkerShowsItsMessage)

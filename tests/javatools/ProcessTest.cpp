@@ -196,6 +196,27 @@ TEST_F(JavacTest, ASyntaxErrorIsMarkedAndReachableFromThePanel)
     EXPECT_FALSE(QFile::exists(folder + "/Bad.class"));
 }
 
+TEST_F(JavacTest, NoJavacOnThePathIsReportedInThePanelAndAMessage)
+{
+    window->mnuNew_Click();
+    window->Text1().setText("class Kept {}");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", temp.path().toLocal8Bit()); // a folder without javac
+    window->mnuCompile_Click();
+    qputenv("PATH", path);
+
+    ASSERT_EQ(host.messageBox->calls.size(), 1);
+    const QString message = host.messageBox->calls[0].text;
+    EXPECT_TRUE(message.contains("Cannot start javac: No such file or directory")) << message.toStdString();
+    EXPECT_TRUE(message.contains("sudo apt install default-jdk"));
+    const QString text = panel()->text();
+    EXPECT_TRUE(text.contains("[1] javac Untitled")) << text.toStdString();
+    EXPECT_TRUE(text.contains("[1] Cannot start javac: No such file or directory"));
+    EXPECT_TRUE(text.contains("default-jdk"));
+    EXPECT_EQ(window->Text1().Text(), "class Kept {}");
+    EXPECT_TRUE(window->document().Modified());
+}
+
 TEST_F(JavacTest, AWindows1252FileIsCompiledWithItsEncoding)
 {
     QFile file(folder + "/Caf.java");
