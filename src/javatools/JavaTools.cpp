@@ -19,6 +19,8 @@
 #include <QMainWindow>
 #include <QToolTip>
 
+#include <algorithm>
+
 namespace {
 constexpr int MarkerMargin = 1;
 
