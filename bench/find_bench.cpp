@@ -11,7 +11,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QStringDecoder>
 
 namespace {
 
@@ -116,33 +115,6 @@ void BM_EditorText(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(text1.Text());
 }
-
-void BM_DecodeFresh(benchmark::State& state)
-{
-    EditorControl& text1 = editor();
-    for (auto _ : state) {
-        const auto length = static_cast<qsizetype>(text1.SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH));
-        const auto* data = reinterpret_cast<const char*>(text1.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-        benchmark::DoNotOptimize(QString::fromUtf8(data, length));
-    }
-}
-
-void BM_DecodeReused(benchmark::State& state)
-{
-    EditorControl& text1 = editor();
-    QString buffer;
-    for (auto _ : state) {
-        const auto length = static_cast<qsizetype>(text1.SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH));
-        const auto* data = reinterpret_cast<const char*>(text1.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-        buffer.resize(length);
-        QStringDecoder decoder(QStringDecoder::Utf8);
-        QChar* end = decoder.appendToBuffer(buffer.data(), QByteArrayView(data, length));
-        buffer.truncate(end - buffer.constData());
-        benchmark::DoNotOptimize(buffer.constData());
-    }
-}
-BENCHMARK(BM_DecodeFresh)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DecodeReused)->Unit(benchmark::kMillisecond);
 
 void cases(benchmark::internal::Benchmark* b)
 {

@@ -171,6 +171,9 @@ TEST_F(FindDialogTest, TabKeyMovesFocusInOrder)
     dialog.txtFind->setFocus();
     EXPECT_EQ(tabs(5), (QList<QWidget*>{dialog.txtFind, dialog.chkCase, dialog.optDirection[1], dialog.cmdFind,
                                         dialog.cmdcancel, dialog.txtFind}));
+    dialog.cmdFind->setFocus();
+    QTest::keyClick(dialog.cmdFind, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.optDirection[1]);
 }
 
 TEST_F(FindDialogTest, MnemonicsReachTheirControls)
@@ -431,6 +434,26 @@ TEST_F(FindDialogTest, FindNextRepeatsAndFindPreviousReverses)
     window.mnuFindPrevious_Click();
     EXPECT_EQ(messages(), QStringList{"Cannot find \"AB\""});
     EXPECT_EQ(text1.SelStart(), 0);
+}
+
+TEST_F(FindDialogTest, F3AndShiftF3ReachTheSearchFromTheKeyboard)
+{
+    text1.setText("ab ab ab");
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&text1, Qt::Key_F3);
+    ASSERT_NE(frmFind::instance(), nullptr); // nothing to repeat yet
+    frmFind::instance()->txtFind->setText("ab");
+    frmFind::instance()->optDirection[1]->click();
+    frmFind::instance()->cmdFind->click();
+    setCaret(4);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&text1, Qt::Key_F3);
+    EXPECT_EQ(text1.SelStart(), 6);
+    QTest::keyClick(&text1, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(text1.SelStart(), 3);
 }
 
 TEST_F(FindDialogTest, FindNextDropsWhatIsHalfTypedInTheDialog)
