@@ -27,6 +27,7 @@ void showAboutBox(HostServices& host)
     box = new frmAbout(host);
     box->move(frmAbout::OpenLeft, frmAbout::OpenTop);
     box->show();
+    box->activateWindow();
     box->cmdOK()->setFocus();
 }
 

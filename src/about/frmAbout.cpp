@@ -6,6 +6,7 @@
 #include "host/HostServices.h"
 
 #include <QFile>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,12 +27,31 @@ QRect twipsRect(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
+// The face the box was designed with, else the closest in width that is installed; fontconfig would
+// otherwise answer any unknown name with a much wider face and the texts would not fit.
+QString dialogFamily()
+{
+    static const QString family = [] {
+        const QStringList candidates = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                                        QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                                        QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")};
+        const QStringList installed = QFontDatabase::families();
+        for (const QString& name : candidates) {
+            // A face several foundries ship is listed as "Name [foundry]".
+            const QString withFoundry = name + QStringLiteral(" [");
+            for (const QString& family : installed) {
+                if (family.compare(name, Qt::CaseInsensitive) == 0 || family.startsWith(withFoundry, Qt::CaseInsensitive))
+                    return name;
+            }
+        }
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    }();
+    return family;
+}
+
 QFont dialogFont(qreal pointSize, bool bold = false)
 {
-    QFont font;
-    // Metric-compatible faces come before the generic sans-serif so the texts fit their design widths.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Helvetica")});
+    QFont font(dialogFamily());
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);

@@ -19,7 +19,7 @@ public:
     static constexpr int OpenTop = 129;
     static constexpr int ClientWidth = 382;
     static constexpr int ClientHeight = 237;
-    static inline const QString WebAddress = QStringLiteral("https://tolvane.example.org");
+    static inline const QString WebAddress = QStringLiteral("www.tolvane.example.org");
 
     explicit frmAbout(HostServices& host);
 

@@ -42,7 +42,7 @@ TEST_F(AboutBoxTest, LoadShowsTitleAndVersion)
     EXPECT_EQ(box.lblVersion()->text(), "Version 1.0.10");
     EXPECT_EQ(box.lblTitle()->text(), "Tolvane 2000");
     EXPECT_EQ(box.cmdSysInfo()->text(), "&System Info...");
-    EXPECT_TRUE(box.lblDisclaimer()->text().startsWith("Check out Orbelle Technologies @ http"));
+    EXPECT_EQ(box.lblDisclaimer()->text(), "Check out Orbelle Technologies @ www.tolvane.example.org");
     EXPECT_TRUE(box.isVisible());
     EXPECT_EQ(box.parentWidget(), nullptr);
     EXPECT_EQ(box.focusWidget(), box.cmdOK());
