@@ -91,6 +91,7 @@ def window_shown(display_env, title_regex):
 
 
 def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
+    """Raises RuntimeError when the window never shows or the process never goes idle within timeout."""
     start = time.monotonic()
     proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
@@ -100,13 +101,14 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
             if proc.poll() is not None:
                 raise RuntimeError(f"{command[0]} exited with {proc.returncode}")
             if time.monotonic() - start > timeout:
-                raise RuntimeError(f"{command[0]}: no window matching {title_regex!r}")
+                raise RuntimeError(f"{command[0]}: no window matching {title_regex!r} within {timeout:.0f} s")
             if window_shown(env, title_regex):
                 shown = time.monotonic()
             else:
                 time.sleep(SAMPLE)
         samples = []  # (time, cpu)
         idle_at = None
+        idle_cpu_at = None
         while idle_at is None:
             now = time.monotonic()
             samples.append((now, cpu_seconds(proc.pid)))
@@ -115,6 +117,7 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
                 samples.pop(0)
             if now - samples[0][0] >= QUIET_WINDOW and samples[-1][1] - samples[0][1] < QUIET_CPU:
                 idle_at = samples[0][0]
+                idle_cpu_at = samples[0][1]
             if now - start > timeout:
                 raise RuntimeError(f"{command[0]}: never went idle")
             time.sleep(SAMPLE)
@@ -122,7 +125,8 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
         cpu_before = cpu_seconds(proc.pid)
         time.sleep(idle_seconds)
         idle_cpu = ((cpu_seconds(proc.pid) - cpu_before) / idle_seconds * 100.0) if idle_seconds > 0 else None
-        return {"window": shown - start, "open": idle_at - start, "rss": rss, "idle_cpu_percent": idle_cpu}
+        return {"window": shown - start, "open": idle_at - start, "cpu": idle_cpu_at, "rss": rss,
+                "idle_cpu_percent": idle_cpu}
     finally:
         try:
             os.killpg(proc.pid, signal.SIGKILL)
@@ -176,6 +180,8 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--peers", default="scite,geany")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
+    parser.add_argument("--timeout", type=float, default=180.0,
+                        help="seconds an editor may take to open the file before it is given up on")
     parser.add_argument("--json", help="also write the figures to this file")
     args = parser.parse_args()
 
@@ -190,30 +196,50 @@ def main():
         print(f"file: {big}, {size} bytes; display {display}; window manager: {'openbox' if wm else 'none'}")
 
         figures = {}
-        for name, command, title_for, empty_title in editors(os.path.abspath(args.tolvane),
-                                                              args.peers.split(","), workdir):
-            empty = measure(command, empty_title, env, idle_seconds=0.0)
-            runs = [measure(command + [big], title_for(os.path.basename(big)), env,
-                            idle_seconds=args.idle_seconds if i == 0 else 0.0)
-                    for i in range(args.runs)]
-            opens = [r["open"] for r in runs]
+        contenders = editors(os.path.abspath(args.tolvane), args.peers.split(","), workdir)
+        empties = {name: measure(command, empty_title, env, idle_seconds=0.0)
+                   for name, command, _, empty_title in contenders}
+        runs = {name: [] for name, *_ in contenders}
+        failed = {}
+        # Round robin, so that whatever else the machine does falls on every editor alike.
+        for i in range(args.runs):
+            for name, command, title_for, _ in contenders:
+                if name in failed:
+                    continue
+                try:
+                    runs[name].append(measure(command + [big], title_for(os.path.basename(big)), env,
+                                              timeout=args.timeout,
+                                              idle_seconds=args.idle_seconds if i == 0 else 0.0))
+                except RuntimeError as error:
+                    failed[name] = str(error)
+                    print(f"{name:8s} gave up: {error}")
+        contenders = [c for c in contenders if c[0] not in failed]
+        for name, reason in failed.items():
+            figures[name] = {"failed": reason, "timeout_s": args.timeout}
+        for name, *_ in contenders:
+            opens = [r["open"] for r in runs[name]]
+            first = runs[name][0]
             entry = {
                 "open_median_s": statistics.median(opens),
                 "open_runs_s": opens,
-                "window_median_s": statistics.median(r["window"] for r in runs),
-                "rss_bytes": runs[0]["rss"],
-                "rss_empty_bytes": empty["rss"],
-                "rss_over_empty_per_file_byte": (runs[0]["rss"] - empty["rss"]) / size,
-                "idle_cpu_percent": runs[0]["idle_cpu_percent"],
+                "cpu_to_idle_median_s": statistics.median(r["cpu"] for r in runs[name]),
+                "window_median_s": statistics.median(r["window"] for r in runs[name]),
+                "empty_open_s": empties[name]["open"],
+                "rss_bytes": first["rss"],
+                "rss_empty_bytes": empties[name]["rss"],
+                "rss_over_empty_per_file_byte": (first["rss"] - empties[name]["rss"]) / size,
+                "idle_cpu_percent": first["idle_cpu_percent"],
             }
             figures[name] = entry
             print(f"{name:8s} open {entry['open_median_s']:.3f} s (runs {', '.join(f'{o:.3f}' for o in opens)}; "
-                  f"window at {entry['window_median_s']:.3f} s)  rss {entry['rss_bytes'] / 2**20:.1f} MiB "
-                  f"(empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, {entry['rss_over_empty_per_file_byte']:.2f}x file)  "
-                  f"idle CPU {entry['idle_cpu_percent']:.2f} %")
+                  f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s; "
+                  f"empty editor {entry['empty_open_s']:.3f} s)\n"
+                  f"         rss {entry['rss_bytes'] / 2**20:.1f} MiB (empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, "
+                  f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file)  "
+                  f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core")
             sys.stdout.flush()
 
-        peers = [figures[p]["open_median_s"] for p in ("scite", "geany") if p in figures]
+        peers = [figures[p]["open_median_s"] for p in ("scite", "geany") if "open_median_s" in figures.get(p, {})]
         if peers:
             ratio = figures["tolvane"]["open_median_s"] / min(peers)
             figures["open_ratio_to_fastest_peer"] = ratio

@@ -118,22 +118,18 @@ bool isValidUtf8(const char* data, qsizetype size)
 
 LineEnd dominantLineEnd(const QByteArray& text, LineEnd fallback)
 {
-    qsizetype crlf = 0, lf = 0, cr = 0;
-    const char* data = text.constData();
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = data[i];
-        if (c == '\r') {
-            if (i + 1 < size && data[i + 1] == '\n') {
-                ++crlf;
-                ++i;
-            } else {
-                ++cr;
-            }
-        } else if (c == '\n') {
-            ++lf;
-        }
+    // memchr leaps over whole lines at once; a big file is scanned on every load.
+    const char* begin = text.constData();
+    const char* end = begin + text.size();
+    qsizetype lfTotal = 0, crTotal = 0, crlf = 0;
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)))); ++p) {
+        ++lfTotal;
+        crlf += p > begin && p[-1] == '\r';
     }
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', std::size_t(end - p)))); ++p)
+        ++crTotal;
+    const qsizetype lf = lfTotal - crlf;
+    const qsizetype cr = crTotal - crlf;
     if (crlf == 0 && lf == 0 && cr == 0)
         return fallback;
     if (crlf >= lf && crlf >= cr)

@@ -96,7 +96,6 @@ bool EditorControl::loadThroughLoader(const QByteArray& bytes)
     // The settings below live on the document, not on the view: carry them over to the new one.
     const auto eolMode = SendScintilla(SCI_GETEOLMODE);
     const auto codePage = SendScintilla(SCI_GETCODEPAGE);
-    const auto characterIndex = SendScintilla(SCI_GETLINECHARACTERINDEX);
     const auto tabWidth = SendScintilla(SCI_GETTABWIDTH);
     const auto indent = SendScintilla(SCI_GETINDENT);
     const auto useTabs = SendScintilla(SCI_GETUSETABS);
@@ -121,8 +120,8 @@ bool EditorControl::loadThroughLoader(const QByteArray& bytes)
     SendScintilla(SCI_SETWORDCHARS, 0UL, wordChars.constData());
     SendScintilla(SCI_SETWHITESPACECHARS, 0UL, whitespaceChars.constData());
     SendScintilla(SCI_SETPUNCTUATIONCHARS, 0UL, punctuationChars.constData());
-    if (characterIndex != SC_LINECHARACTERINDEX_NONE)
-        SendScintilla(SCI_ALLOCATELINECHARACTERINDEX, static_cast<unsigned long>(characterIndex));
+    // The UTF-16 line index is not built here: on a big file it costs as much as the load itself,
+    // and only position conversions need it (ensureCharacterIndex).
     reattachLexer();
     SendScintilla(SCI_SETREADONLY, static_cast<unsigned long>(readOnly));
     // A loader's document is made with its undo history switched off.
@@ -163,8 +162,15 @@ void EditorControl::markSaved()
     SendScintilla(SCI_SETSAVEPOINT);
 }
 
+void EditorControl::ensureCharacterIndex() const
+{
+    if (!(SendScintilla(SCI_GETLINECHARACTERINDEX) & SC_LINECHARACTERINDEX_UTF16))
+        SendScintilla(SCI_ALLOCATELINECHARACTERINDEX, static_cast<unsigned long>(SC_LINECHARACTERINDEX_UTF16));
+}
+
 qsizetype EditorControl::offsetOfPosition(qsizetype pos) const
 {
+    ensureCharacterIndex();
     const auto line = static_cast<long>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos)));
     const auto lineStart = static_cast<long>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)));
     const auto lineOffset = static_cast<qsizetype>(
@@ -177,6 +183,7 @@ qsizetype EditorControl::positionOfOffset(qsizetype offset) const
 {
     if (offset <= 0)
         return 0;
+    ensureCharacterIndex();
     const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
     const auto line = static_cast<long>(
         SendScintilla(SCI_LINEFROMINDEXPOSITION, static_cast<unsigned long>(offset), SC_LINECHARACTERINDEX_UTF16));

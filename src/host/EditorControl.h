@@ -50,5 +50,7 @@ private:
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();
     QByteArray characterSet(unsigned int message) const;
+    // Builds the control's UTF-16 line index, which position conversions need, if it is not there.
+    void ensureCharacterIndex() const;
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
 };
