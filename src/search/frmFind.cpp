@@ -46,8 +46,8 @@ QStringView editorText(EditorControl& text1)
     if (buffer.capacity() > 2 * length + (1 << 20))
         buffer = QString();
     buffer.resize(length); // UTF-16 never takes more units than UTF-8 takes bytes
-    // Like Text(): a leading byte-order mark is a character, and a broken sequence at the end is
-    // replaced rather than held back for more input.
+    // Offsets must be the ones the editor's selection uses: a leading byte-order mark is a character
+    // there, and a broken sequence at the end is replaced rather than held back for more input.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QChar* end = decoder.appendToBuffer(buffer.data(), QByteArrayView(data, length));
     buffer.truncate(end - buffer.constData());
