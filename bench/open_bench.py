@@ -119,7 +119,8 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
                 idle_at = samples[0][0]
                 idle_cpu_at = samples[0][1]
             if now - start > timeout:
-                raise RuntimeError(f"{command[0]}: never went idle")
+                raise RuntimeError(f"{command[0]}: showed the file after {shown - start:.2f} s "
+                                   f"but was still busy {timeout:.0f} s after start")
             time.sleep(SAMPLE)
         rss = rss_bytes(proc.pid)
         cpu_before = cpu_seconds(proc.pid)
@@ -225,6 +226,7 @@ def main():
                 "cpu_to_idle_median_s": statistics.median(r["cpu"] for r in runs[name]),
                 "window_median_s": statistics.median(r["window"] for r in runs[name]),
                 "empty_open_s": empties[name]["open"],
+                "empty_cpu_s": empties[name]["cpu"],
                 "rss_bytes": first["rss"],
                 "rss_empty_bytes": empties[name]["rss"],
                 "rss_over_empty_per_file_byte": (first["rss"] - empties[name]["rss"]) / size,
@@ -233,7 +235,7 @@ def main():
             figures[name] = entry
             print(f"{name:8s} open {entry['open_median_s']:.3f} s (runs {', '.join(f'{o:.3f}' for o in opens)}; "
                   f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s; "
-                  f"empty editor {entry['empty_open_s']:.3f} s)\n"
+                  f"empty editor {entry['empty_open_s']:.3f} s, CPU {entry['empty_cpu_s']:.3f} s)\n"
                   f"         rss {entry['rss_bytes'] / 2**20:.1f} MiB (empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, "
                   f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file)  "
                   f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core")
