@@ -3,6 +3,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 // Windows-1252 bytes 80..9F. The five unassigned bytes map to the C1 control of the same number.
 constexpr std::array<char16_t, 32> kHighControls = {
@@ -116,20 +120,66 @@ bool isValidUtf8(const char* data, qsizetype size)
     return true;
 }
 
+namespace {
+struct LineEndCounts {
+    qsizetype cr = 0;   // every CR, those of CRLF pairs included
+    qsizetype lf = 0;   // every LF, those of CRLF pairs included
+    qsizetype crlf = 0; // CR directly followed by LF
+};
+
+#if defined(__SSE2__)
+qsizetype sumOfBytes(__m128i counts)
+{
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    return qsizetype(_mm_cvtsi128_si64(sums)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+}
+
+// Sixteen bytes at a time, counting in byte lanes that are emptied before they can overflow: a big
+// file is scanned on every load. Returns how many bytes it covered; each CR among them has had its
+// following byte looked at.
+qsizetype countLineEndsWide(const char* data, qsizetype size, LineEndCounts& counts)
+{
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    qsizetype i = 0;
+    while (i + 17 <= size) {
+        __m128i crLanes = _mm_setzero_si128(), lfLanes = _mm_setzero_si128(), pairLanes = _mm_setzero_si128();
+        for (int blocks = 0; blocks < 255 && i + 17 <= size; ++blocks, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
+            const __m128i isCr = _mm_cmpeq_epi8(bytes, cr);
+            // A matching lane is all ones, that is -1: subtracting it counts one.
+            crLanes = _mm_sub_epi8(crLanes, isCr);
+            lfLanes = _mm_sub_epi8(lfLanes, _mm_cmpeq_epi8(bytes, lf));
+            pairLanes = _mm_sub_epi8(pairLanes, _mm_and_si128(isCr, _mm_cmpeq_epi8(next, lf)));
+        }
+        counts.cr += sumOfBytes(crLanes);
+        counts.lf += sumOfBytes(lfLanes);
+        counts.crlf += sumOfBytes(pairLanes);
+    }
+    return i;
+}
+#else
+qsizetype countLineEndsWide(const char*, qsizetype, LineEndCounts&)
+{
+    return 0;
+}
+#endif
+} // namespace
+
 LineEnd dominantLineEnd(const QByteArray& text, LineEnd fallback)
 {
-    // memchr leaps over whole lines at once; a big file is scanned on every load.
-    const char* begin = text.constData();
-    const char* end = begin + text.size();
-    qsizetype lfTotal = 0, crTotal = 0, crlf = 0;
-    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)))); ++p) {
-        ++lfTotal;
-        crlf += p > begin && p[-1] == '\r';
+    const char* data = text.constData();
+    const qsizetype size = text.size();
+    LineEndCounts counts;
+    for (qsizetype i = countLineEndsWide(data, size, counts); i < size; ++i) {
+        counts.cr += data[i] == '\r';
+        counts.lf += data[i] == '\n';
+        counts.crlf += data[i] == '\r' && i + 1 < size && data[i + 1] == '\n';
     }
-    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', std::size_t(end - p)))); ++p)
-        ++crTotal;
-    const qsizetype lf = lfTotal - crlf;
-    const qsizetype cr = crTotal - crlf;
+    const qsizetype crlf = counts.crlf;
+    const qsizetype lf = counts.lf - crlf;
+    const qsizetype cr = counts.cr - crlf;
     if (crlf == 0 && lf == 0 && cr == 0)
         return fallback;
     if (crlf >= lf && crlf >= cr)

@@ -91,6 +91,52 @@ TEST(FileCodecTest, CountsWhatWindows1252CannotHold)
     EXPECT_EQ(encoded.bytes.left(1), "\x80");
 }
 
+// The line-end scan works on blocks of bytes; pairs split between blocks, long runs and short tails
+// must count as a plain byte-by-byte scan counts them.
+TEST(FileCodecTest, DominantLineEndAgreesWithAByteByByteCount)
+{
+    const auto reference = [](const QByteArray& text) {
+        qsizetype crlf = 0, lf = 0, cr = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++crlf;
+                ++i;
+            } else if (text[i] == '\r') {
+                ++cr;
+            } else if (text[i] == '\n') {
+                ++lf;
+            }
+        }
+        if (crlf == 0 && lf == 0 && cr == 0)
+            return LineEnd::LF; // the fallback passed below
+        if (crlf >= lf && crlf >= cr)
+            return LineEnd::CRLF;
+        return lf >= cr ? LineEnd::LF : LineEnd::CR;
+    };
+    quint32 seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int round = 0; round < 400; ++round) {
+        // Sizes around the 16-byte blocks and past the 255-block batches.
+        const int size = round < 100 ? round : int(next() % 9000);
+        QByteArray text(size, 'x');
+        const int density = 2 + int(next() % 40);
+        for (int i = 0; i < size; ++i) {
+            const unsigned r = next() % unsigned(density);
+            text[i] = r == 0 ? '\r' : r == 1 ? '\n' : char('a' + r % 26);
+        }
+        SCOPED_TRACE(text.toHex().toStdString());
+        ASSERT_EQ(dominantLineEnd(text, LineEnd::LF), reference(text));
+    }
+    // Long uniform files, where a lane counter would overflow if it were not emptied in time.
+    for (const QByteArray& line : {QByteArray("ab\r\n"), QByteArray("a\n"), QByteArray("\r")}) {
+        const QByteArray text = line.repeated(100003);
+        EXPECT_EQ(dominantLineEnd(text, LineEnd::LF), reference(text));
+    }
+    const QByteArray mixed = QByteArray("\r\n").repeated(70001) + QByteArray("\n").repeated(70000) +
+                             QByteArray("\r").repeated(70002);
+    EXPECT_EQ(dominantLineEnd(mixed, LineEnd::LF), LineEnd::CR);
+}
+
 TEST(FileCodecTest, ValidUtf8AcrossTheFastPath)
 {
     // A multi-byte character split across the 8-byte blocks, or cut off at the end.
