@@ -117,9 +117,20 @@ e2e_windows() {
 # e2e_title WINDOW: the window's title.
 e2e_title() { xdotool getwindowname "$1"; }
 
-# e2e_focus WINDOW: raises the window and gives it the keyboard.
+# e2e_focus WINDOW: raises the window and gives it the keyboard; retries while the window manager
+# is still settling (a busy machine can take its time).
 e2e_focus() {
-    xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1"
+    local win=$1 deadline=$((SECONDS + E2E_TIMEOUT))
+    while :; do
+        if [ -n "$E2E_WM_PID" ]; then
+            xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+        else
+            xdotool windowfocus --sync "$win" >/dev/null 2>&1 || true
+        fi
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$win" ] && return 0
+        [ $SECONDS -lt $deadline ] || e2e_fail "window $win never got the keyboard"
+        sleep 0.2
+    done
 }
 
 # e2e_keys WINDOW KEY...: presses keys in the window (xdotool names: ctrl+s, Return, Escape, alt+f).
@@ -147,13 +158,25 @@ e2e_screenshot() {
     fi
 }
 
-# e2e_close_window WINDOW: closes it the way the close box does (through the window manager).
+# e2e_close_window WINDOW: closes it the way the close box does (through the window manager),
+# pressing again while the window stays, unless the application shows another window (a question).
 e2e_close_window() {
-    if [ -n "$E2E_WM_PID" ]; then
-        e2e_keys "$1" alt+F4
-    else
-        xdotool windowclose "$1"
-    fi
+    local win=$1 deadline=$((SECONDS + E2E_TIMEOUT)) before
+    before=$(e2e_windows . | wc -l)
+    while :; do
+        if [ -n "$E2E_WM_PID" ]; then
+            e2e_keys "$win" alt+F4
+        else
+            xdotool windowclose "$win"
+        fi
+        for _ in $(seq 1 20); do
+            kill -0 "$E2E_APP_PID" 2>/dev/null || return 0
+            xdotool getwindowname "$win" >/dev/null 2>&1 || return 0
+            [ "$(e2e_windows . | wc -l)" -le "$before" ] || return 0
+            sleep 0.1
+        done
+        [ $SECONDS -lt $deadline ] || e2e_fail "window $win did not close"
+    done
 }
 
 # e2e_wait_exit [TIMEOUT]: waits for the application to end; its exit status goes to E2E_APP_STATUS.
