@@ -47,9 +47,12 @@ e2e_init() {
     if command -v openbox >/dev/null; then
         openbox >"$E2E_TMP/openbox.log" 2>&1 &
         E2E_WM_PID=$!
-        # Openbox is ready once it owns the screen's window-manager selection.
-        for _ in $(seq 1 50); do
-            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        # Openbox is ready once it announces itself on the root window; without that the program
+        # would map its window unmanaged, with no title bar and no close box.
+        local deadline=$((SECONDS + E2E_TIMEOUT))
+        until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+            kill -0 "$E2E_WM_PID" 2>/dev/null || { e2e_log "openbox did not start"; E2E_WM_PID=""; break; }
+            [ $SECONDS -lt $deadline ] || { echo "openbox not ready after ${E2E_TIMEOUT}s" >&2; exit 1; }
             sleep 0.1
         done
     fi
@@ -122,9 +125,7 @@ e2e_title() { xdotool getwindowname "$1"; }
 e2e_focus() {
     local win=$1 deadline=$((SECONDS + E2E_TIMEOUT))
     while :; do
-        if [ -n "$E2E_WM_PID" ]; then
-            xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
-        else
+        if [ -z "$E2E_WM_PID" ] || ! xdotool windowactivate --sync "$win" >/dev/null 2>&1; then
             xdotool windowfocus --sync "$win" >/dev/null 2>&1 || true
         fi
         [ "$(xdotool getwindowfocus 2>/dev/null)" = "$win" ] && return 0
