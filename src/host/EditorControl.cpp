@@ -3,6 +3,7 @@
 #include <Qsci/qscilexer.h>
 
 #include <QScrollBar>
+#include <QStringDecoder>
 
 #include <cstddef>
 
@@ -18,6 +19,14 @@ public:
 
 namespace {
 constexpr int KeywordSetMax = 8; // the highest keyword set number Scintilla knows
+
+// A U+FEFF at the start of the text is a character of the text like any other (the file's own byte
+// order mark never reaches the editor); QString::fromUtf8 would drop it and shift every offset.
+QString decodeKeepingMarks(QByteArrayView utf8)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(utf8);
+}
 } // namespace
 
 EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
@@ -38,7 +47,7 @@ QByteArray EditorControl::utf8() const
 
 QString EditorControl::Text() const
 {
-    return QString::fromUtf8(utf8());
+    return decodeKeepingMarks(utf8());
 }
 
 qsizetype EditorControl::textLength() const
@@ -230,7 +239,7 @@ QString EditorControl::SelText() const
     const auto end = static_cast<qsizetype>(SendScintilla(SCI_GETSELECTIONEND));
     const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
         static_cast<unsigned long>(start), static_cast<long>(end - start)));
-    return QString::fromUtf8(data, end - start);
+    return decodeKeepingMarks(QByteArrayView(data, end - start));
 }
 
 void EditorControl::setSelText(const QString& text)

@@ -140,3 +140,15 @@ TEST_F(EditCommandsTest, UndoReturnsToTheSavedTextAndClearsModified)
 }
 
 } // namespace
+
+namespace {
+TEST_F(EditCommandsTest, ALeadingZeroWidthNoBreakSpaceCountsLikeAnyCharacter)
+{
+    const QString text = QString(QChar(0xFEFF)) + "abc";
+    start(text, 1, 2);
+    EXPECT_EQ(text1.Text(), text);
+    EXPECT_EQ(text1.SelText(), "ab");
+    start(text, 0, 2);
+    EXPECT_EQ(text1.SelText(), QString(QChar(0xFEFF)) + "a");
+}
+} // namespace
