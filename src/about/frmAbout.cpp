@@ -67,7 +67,9 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     label->setFont(dialogFont(pointSize, bold));
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setAccessibleName(accessibleName);
+    // A screen reader reads a label's name: that must be what it shows, with its role as the description.
+    label->setAccessibleName(text);
+    label->setAccessibleDescription(accessibleName);
     if (blackText) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, Qt::black);
@@ -162,6 +164,8 @@ void frmAbout::Form_Load()
     lblVersion_->setText(QStringLiteral("Version ") + QString::number(AppInfo::Major) + u'.'
                          + QString::number(AppInfo::Minor) + u'.' + QString::number(AppInfo::Revision));
     lblTitle_->setText(AppInfo::Title);
+    lblVersion_->setAccessibleName(lblVersion_->text());
+    lblTitle_->setAccessibleName(lblTitle_->text());
 }
 
 void frmAbout::cmdOK_Click()

@@ -205,13 +205,17 @@ QLabel* frmMain::statusPanel(int index) const
 void frmMain::Timer1_Timer()
 {
     const QString now = generalDateTimeText(host_.clock->Now());
-    if (clockPanel_->text() != now)
+    if (clockPanel_->text() != now) {
         clockPanel_->setText(now);
+        // A label's accessible name hides its text from screen readers; the text goes with it as the description.
+        clockPanel_->setAccessibleDescription(now);
+    }
 }
 
 void frmMain::updateCaretPanel()
 {
     caretPanel_->setText(QStringLiteral("Line %1, Col %2").arg(text1_->caretLine()).arg(text1_->caretColumn()));
+    caretPanel_->setAccessibleDescription(caretPanel_->text());
 }
 
 void frmMain::updateLineNumberWidth()

@@ -1,0 +1,107 @@
+# What a user does, in steps a story can say in one line: menus from the keyboard, the file dialog,
+# answering a message box, reading a file's bytes. Source after lib/e2e.sh and lib/a11y.sh.
+
+# e2e_type_text WINDOW TEXT: types text, a line end as the Return key (xdotool's own "\n" is a key
+# that the editor ignores).
+e2e_type_text() {
+    local win=$1 text=$2 line first=1
+    e2e_focus "$win"
+    # The here-string adds a line end of its own, so a text ending in one yields a last, empty line.
+    while IFS= read -r line; do
+        [ $first = 1 ] || xdotool key --clearmodifiers Return
+        first=0
+        [ -z "$line" ] || xdotool type --clearmodifiers --delay 10 -- "$line"
+    done <<<"$text"
+}
+
+# e2e_wait_gone NAME_REGEX [TIMEOUT]: waits until no window of the program has a matching title.
+e2e_wait_gone() {
+    local regex=$1 timeout=${2:-$E2E_TIMEOUT}
+    local deadline=$((SECONDS + timeout))
+    while [ -n "$(e2e_windows "$regex")" ]; do
+        kill -0 "$E2E_APP_PID" 2>/dev/null || return 0
+        [ $SECONDS -lt $deadline ] || e2e_fail "a window named /$regex/ is still open after ${timeout}s"
+        sleep 0.1
+    done
+}
+
+# e2e_menu WINDOW MENU_KEY ITEM_NAME: opens a menu of the menu bar with its mnemonic (alt+MENU_KEY)
+# and goes down to the item with the arrow keys, checking on the accessibility bus that the item is the
+# highlighted one before pressing Return. Items without a mnemonic are reached this way from the keyboard.
+e2e_menu() {
+    local win=$1 key=$2 item=$3 i
+    e2e_keys "$win" "alt+$key"
+    for i in $(seq 1 12); do
+        if a11y . get states --role 'menu item' --name "$(a11y_quote "$item")" --timeout 0 2>/dev/null \
+            | grep -qwE 'selected|focused|armed'; then
+            xdotool key --clearmodifiers Return
+            return 0
+        fi
+        # The first item is highlighted as the menu opens; give it a moment before moving on.
+        [ "$i" -gt 1 ] || { a11y . get count --role 'popup menu' --expect '[1-9].*' >/dev/null 2>&1 || true; }
+        xdotool key --clearmodifiers Down
+        sleep 0.05
+    done
+    xdotool key --clearmodifiers Escape Escape
+    e2e_fail "menu item '$item' not reached under alt+$key"
+}
+
+# e2e_file_dialog TITLE_REGEX PATH: in the open or save dialog, types the path into the file name box
+# and presses Return; waits until the dialog has gone.
+e2e_file_dialog() {
+    local title=$1 path=$2 dialog
+    dialog=$(e2e_wait_window "$title")
+    a11y_expect_focus "$title" text 'File name:'
+    e2e_keys "$dialog" ctrl+a
+    e2e_type "$dialog" "$path"
+    e2e_keys "$dialog" Return
+    e2e_wait_gone "$title"
+}
+
+# e2e_message TITLE_REGEX: waits for a message box with that title; prints its text.
+e2e_message() {
+    local title=$1
+    e2e_wait_window "$title" >/dev/null
+    a11y "$title" get name --role label --name '.+' --expect '.+' --index 0 2>/dev/null \
+        || e2e_fail "the message box /$title/ shows no text"
+}
+
+# e2e_answer TITLE_REGEX KEY...: presses keys in the message box with that title and waits until it closes.
+e2e_answer() {
+    local title=$1 box
+    shift
+    box=$(e2e_wait_window "$title")
+    e2e_keys "$box" "$@"
+    e2e_wait_gone "$title"
+}
+
+# e2e_expect_file PATH EXPECTED_BYTES WHAT: the file holds exactly these bytes (printf %b escapes allowed).
+e2e_expect_file() {
+    local path=$1 expected=$2 what=$3 want got
+    [ -f "$path" ] || e2e_fail "$what: $path does not exist"
+    want=$(printf '%b' "$expected" | od -An -c | tr -s ' \n' ' ')
+    got=$(od -An -c "$path" | tr -s ' \n' ' ')
+    e2e_expect_eq "$got" "$want" "$what"
+}
+
+# e2e_editor_text: the editor's whole text, read through the accessibility bus.
+e2e_editor_text() { a11y_get '^Tolvane' text --role text --name Editor; }
+
+# e2e_expect_editor TEXT WHAT: waits until the editor holds exactly TEXT (printf %b escapes allowed).
+e2e_expect_editor() {
+    local want
+    want=$(printf '%bx' "$1")
+    want=${want%x}
+    a11y_expect '^Tolvane' text "$(a11y_quote "$want")" --role text --name Editor
+    e2e_log "ok: $2"
+}
+
+# e2e_expect_title WINDOW TITLE: waits until the window's title is TITLE.
+e2e_expect_title() {
+    local win=$1 title=$2 deadline=$((SECONDS + E2E_TIMEOUT))
+    until [ "$(e2e_title "$win" 2>/dev/null)" = "$title" ]; do
+        [ $SECONDS -lt $deadline ] || e2e_fail "title: expected '$title', got '$(e2e_title "$win" 2>/dev/null)'"
+        sleep 0.1
+    done
+    e2e_log "ok: title '$title'"
+}
