@@ -113,7 +113,12 @@ a11y_click() {
     local window=$1 x y w h
     shift
     read -r x y w h <<<"$(a11y_get "$window" extents "$@")"
-    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
+    x=$((x + w / 2)) y=$((y + h / 2))
+    # mousemove --sync waits for a move, so it would hang when the pointer is there already.
+    if [ "$(xdotool getmouselocation | cut -d' ' -f1-2)" != "x:$x y:$y" ]; then
+        xdotool mousemove --sync "$x" "$y"
+    fi
+    xdotool click 1
 }
 
 # a11y_quote TEXT: the text as a regular expression that matches only itself.
