@@ -121,6 +121,14 @@ a11y_click() {
     xdotool click 1
 }
 
+# a11y_click_text WINDOW_REGEX TEXT [selectors...]: clicks on TEXT in a multi-line text view.
+a11y_click_text() {
+    local window=$1 find=$2
+    shift 2
+    a11y "$window" click-text --find "$find" "$@" 2>"$E2E_TMP/a11y.err" \
+        || e2e_fail "could not click on '$find': $(cat "$E2E_TMP/a11y.err")"
+}
+
 # a11y_quote TEXT: the text as a regular expression that matches only itself.
 # Line ends and tabs are written as \r, \n and \t, so that the shell keeps them.
 a11y_quote() {

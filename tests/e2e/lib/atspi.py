@@ -13,10 +13,12 @@ matched in full; any name when left out) and --description (the same on the acce
 Commands
   dump                  the tree of each matching window: role, name, states, text
   get WHAT              prints WHAT of the object: text, name, description, states, selection (start end),
-                        caret, extents (x y width height on the screen, in pixels), count (of matches)
+                        caret, extents (x y width height on the screen, in pixels; with --find TEXT, those of the
+                        first character of TEXT in the object's text), count (of matches)
   focus                 prints "role|name" of the object that has the keyboard focus
   unnamed               lists the controls a user can reach that have no accessible name; status 1 if any
   windows               prints "role|name" of each top-level window, one a line
+  click-text            clicks with the mouse on the first occurrence of --find in the object's text
 
 --expect REGEX makes get and focus wait (up to --timeout seconds, default 20) until the value matches the
 regular expression in full; on a timeout they print the last value to stderr and end with status 1.
@@ -25,6 +27,7 @@ regular expression in full; on a timeout they print the last value to stderr and
 import argparse
 import os
 import re
+import subprocess
 import sys
 import time
 
@@ -129,7 +132,7 @@ def find_all(app, args):
     return found
 
 
-def describe_value(acc, what):
+def describe_value(acc, what, find=None):
     if what == "text":
         return text_of(acc)
     if what == "name":
@@ -147,6 +150,14 @@ def describe_value(acc, what):
         return f"{start} {end}"
     if what == "caret":
         return str(acc.queryText().caretOffset)
+    if what == "extents" and find is not None:
+        # The first character of the first occurrence of FIND in the object's text.
+        text = acc.queryText()
+        offset = text.getText(0, -1).find(find)
+        if offset < 0:
+            return None
+        x, y, width, height = text.getCharacterExtents(offset, pyatspi.DESKTOP_COORDS)
+        return f"{x} {y} {width} {height}"
     if what == "extents":
         box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         return f"{box.x} {box.y} {box.width} {box.height}"
@@ -211,7 +222,7 @@ def cmd_get(args):
             return str(len(found))
         if len(found) <= args.index:
             return None
-        return describe_value(found[args.index], args.what)
+        return describe_value(found[args.index], args.what, args.find)
     return poll(args, read)
 
 
@@ -220,6 +231,54 @@ def cmd_focus(args):
         app = app_or_none(args.pid)
         return None if app is None else focused(app)
     return poll(args, read)
+
+
+def click(x, y):
+    location = subprocess.run(["xdotool", "getmouselocation"], capture_output=True, text=True).stdout.split()
+    if location[:2] != [f"x:{x}", f"y:{y}"]:
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y)], check=True)
+    subprocess.run(["xdotool", "click", "1"], check=True)
+
+
+def cmd_click_text(args):
+    """Clicks on the first occurrence of --find in a multi-line text view.
+
+    The toolkit reports every character's height as that of the first line and no offset for a point, so
+    the line under the pointer is found by clicking in the left margin and reading where the caret went.
+    """
+    app = app_or_none(args.pid)
+    found = find_all(app, args) if app is not None else []
+    if len(found) <= args.index:
+        print("atspi.py: no such object", file=sys.stderr)
+        return 1
+    acc = found[args.index]
+    text = acc.queryText()
+    content = text.getText(0, -1)
+    offset = content.find(args.find)
+    if offset < 0:
+        print(f"atspi.py: {args.find!r} is not in the text", file=sys.stderr)
+        return 1
+    line = content.count("\n", 0, offset)
+    starts = [0] + [i + 1 for i, c in enumerate(content) if c == "\n"]
+
+    def line_of(position):
+        return sum(1 for start in starts if start <= position) - 1
+
+    box = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    x, first_y, _, height = text.getCharacterExtents(min(offset + 1, len(content) - 1), pyatspi.DESKTOP_COORDS)
+    height = max(height, 1)
+    y = first_y + line * height + height // 2
+    for _ in range(8):
+        y = max(box.y + 2, min(y, box.y + box.height - 4))
+        click(box.x + 2, y)
+        time.sleep(0.1)
+        at = line_of(acc.queryText().caretOffset)
+        if at == line:
+            click(x + 2, y)
+            return 0
+        y += (line - at) * height
+    print(f"atspi.py: could not bring line {line + 1} under the pointer", file=sys.stderr)
+    return 1
 
 
 def cmd_windows(args):
@@ -285,18 +344,20 @@ def cmd_unnamed(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("command", choices=["dump", "get", "focus", "unnamed", "windows"])
+    parser.add_argument("command", choices=["dump", "get", "focus", "unnamed", "windows", "click-text"])
     parser.add_argument("what", nargs="?", default="text")
     parser.add_argument("--pid", type=int, default=int(os.environ.get("E2E_APP_PID") or 0))
     parser.add_argument("--window")
     parser.add_argument("--role")
     parser.add_argument("--name")
     parser.add_argument("--description")
+    parser.add_argument("--find")
     parser.add_argument("--index", type=int, default=0)
     parser.add_argument("--expect")
     parser.add_argument("--timeout", type=float, default=float(os.environ.get("E2E_TIMEOUT") or 20))
     args = parser.parse_args()
-    commands = {"dump": cmd_dump, "get": cmd_get, "focus": cmd_focus, "unnamed": cmd_unnamed, "windows": cmd_windows}
+    commands = {"dump": cmd_dump, "get": cmd_get, "focus": cmd_focus, "unnamed": cmd_unnamed, "windows": cmd_windows,
+                "click-text": cmd_click_text}
     return commands[args.command](args)
 
 
