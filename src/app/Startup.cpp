@@ -4,15 +4,23 @@
 #include "document/Document.h"
 #include "host/AppInfo.h"
 #include "host/HostError.h"
+#include "host/EditorControl.h"
 #include "host/HostServices.h"
+#include "host/QtFileStore.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 
+#include <QFileInfo>
+
 #include <cstdio>
 #include <exception>
+#include <future>
+#include <memory>
+#include <optional>
+#include <thread>
 
 namespace {
 // A command run from a menu lets its errors pass; here they end as a message instead of ending the
@@ -39,6 +47,47 @@ private:
         QMessageBox::warning(QApplication::activeWindow(), AppInfo::Title, message);
     }
 };
+} // namespace
+
+namespace {
+struct StartupRead {
+    std::optional<DecodedFile> decoded;
+    QString error;
+};
+
+StartupRead readStartupFile(const QString& path)
+{
+    StartupRead result;
+    try {
+        result.decoded = decodeFile(QtFileStore().readAll(path, MaxDocumentBytes));
+    } catch (const HostError& error) {
+        result.error = error.message();
+    }
+    return result;
+}
+
+// Hands the file to the editor on a thread of its own, so that the window is built and shown
+// meanwhile; the document takes it over on the UI thread once it is ready. Until then the editor is
+// read-only, so nothing typed in those milliseconds is lost under the file.
+std::thread startLoading(frmMain& window, const QString& path, std::future<StartupRead> reading)
+{
+    EditorControl& editor = window.Text1();
+    window.cd1().FileName = path;
+    editor.setReadOnly(true);
+    std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(QFileInfo(path).size());
+    return std::thread([&window, path, load, reading = std::move(reading)]() mutable {
+        auto read = std::make_shared<StartupRead>(reading.get());
+        if (read->decoded)
+            load->fill(read->decoded->utf8);
+        QMetaObject::invokeMethod(&window, [&window, path, load, read] {
+            window.Text1().setReadOnly(false);
+            if (read->decoded)
+                window.document().loadPrepared(path, read->decoded->format, *load);
+            else
+                window.document().reportReadFailure(read->error);
+        }, Qt::QueuedConnection);
+    });
+}
 } // namespace
 
 StartupOptions parseStartupOptions(const QStringList& arguments)
@@ -99,6 +148,11 @@ int runTolvane(int argc, char* argv[])
         return 0;
     }
 
+    // The file named on the command line is read and decoded while Qt starts.
+    std::future<StartupRead> reading;
+    if (!options.fileToOpen.isEmpty())
+        reading = std::async(std::launch::async, readStartupFile, options.fileToOpen);
+
     Q_INIT_RESOURCE(tolvane);
     TolvaneApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvane"));
@@ -111,10 +165,16 @@ int runTolvane(int argc, char* argv[])
     // Without a window manager "maximized" means nothing; filling the screen is the closest to it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.setGeometry(screen->availableGeometry());
+
+    std::thread loading;
+    if (!options.fileToOpen.isEmpty())
+        loading = startLoading(window, options.fileToOpen, std::move(reading));
     window.showMaximized();
-    if (!options.fileToOpen.isEmpty()) {
-        window.cd1().FileName = options.fileToOpen;
-        window.document().loadFile(options.fileToOpen);
+    const int status = app.exec();
+    if (loading.joinable()) {
+        loading.join();
+        // A load that never reached the window lets go of its document while the editor still exists.
+        QCoreApplication::removePostedEvents(&window);
     }
-    return app.exec();
+    return status;
 }

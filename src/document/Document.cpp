@@ -111,17 +111,33 @@ bool Document::loadFile(const QString& path)
     try {
         decoded = decodeFile(host_.files->readAll(path, MaxDocumentBytes));
     } catch (const HostError& error) {
-        host_.messageBox->show(error.message(), mb::OKOnly | mb::Exclamation);
+        reportReadFailure(error.message());
         return false;
     }
     text1_.loadUtf8(decoded.utf8);
-    Format = decoded.format;
+    becomeLoaded(path, decoded.format);
+    return true;
+}
+
+void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load)
+{
+    text1_.loadPrepared(load);
+    becomeLoaded(path, format);
+}
+
+void Document::reportReadFailure(const QString& message)
+{
+    host_.messageBox->show(message, mb::OKOnly | mb::Exclamation);
+}
+
+void Document::becomeLoaded(const QString& path, const FileFormat& format)
+{
+    Format = format;
     text1_.setEolMode(eolModeOf(Format.lineEnd));
     CurrentFileName = path;
     setTitle(CurrentFileName);
     HasFileName = true;
     clearModified();
-    return true;
 }
 
 bool Document::Save()

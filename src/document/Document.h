@@ -1,13 +1,13 @@
 #pragma once
 
 #include "FileCodec.h"
+#include "host/EditorControl.h"
 
 #include <QString>
 
 #include <functional>
 
 class CommonDialog;
-class EditorControl;
 struct HostServices;
 
 // The one open document: its file name, whether it has a file, whether it has unsaved changes, and
@@ -42,9 +42,14 @@ public:
 
     // Reads path into the editor and makes it the current file. False (after a message) on failure.
     bool loadFile(const QString& path);
+    // The end of a load whose reading, decoding and handing over to the control happened elsewhere
+    // (the file named on the command line is read while the window starts).
+    void loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load);
+    void reportReadFailure(const QString& message);
 
 private:
     void resetToEmpty();
+    void becomeLoaded(const QString& path, const FileFormat& format);
     bool saveTo(const QString& path);
     bool saveWithDialog();
     void loadSteps();

@@ -71,8 +71,50 @@ void EditorControl::setText(const QString& text)
 
 void EditorControl::loadUtf8(const QByteArray& bytes)
 {
-    if (!loadThroughLoader(bytes))
-        loadByAppending(bytes);
+    const std::unique_ptr<PreparedLoad> load = prepareLoad(bytes.size());
+    load->fill(bytes);
+    loadPrepared(*load);
+}
+
+std::unique_ptr<EditorControl::PreparedLoad> EditorControl::prepareLoad(qsizetype expectedBytes)
+{
+    // A document filled off screen has no one watching it: no modification notices per insertion,
+    // no accessibility events carrying the whole text, no redraws. That makes it the fast way in.
+    auto* loader = reinterpret_cast<ILoader*>(SendScintilla(SCI_CREATELOADER,
+        static_cast<unsigned long>(std::max<qsizetype>(expectedBytes, 0) + 1), long(SC_DOCUMENTOPTION_DEFAULT)));
+    return std::unique_ptr<PreparedLoad>(new PreparedLoad(*this, loader));
+}
+
+void EditorControl::PreparedLoad::fill(const QByteArray& bytes)
+{
+    auto* loader = static_cast<ILoader*>(loader_);
+    if (loader && loader->AddData(bytes.constData(), bytes.size()) == SC_STATUS_OK) {
+        document_ = loader->ConvertToDocument();
+    } else {
+        if (loader)
+            loader->Release();
+        fallback_ = bytes;
+    }
+    loader_ = nullptr;
+}
+
+EditorControl::PreparedLoad::~PreparedLoad()
+{
+    if (loader_)
+        static_cast<ILoader*>(loader_)->Release();
+    if (document_) // filled but never shown
+        editor_.SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document_);
+}
+
+void EditorControl::loadPrepared(PreparedLoad& load)
+{
+    if (load.document_) {
+        adoptDocument(load.document_);
+        load.document_ = nullptr;
+    } else {
+        loadByAppending(load.fallback_);
+        load.fallback_.clear();
+    }
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETSAVEPOINT);
     SendScintilla(SCI_GOTOPOS, 0UL);
@@ -88,20 +130,8 @@ void EditorControl::loadByAppending(const QByteArray& bytes)
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
 }
 
-bool EditorControl::loadThroughLoader(const QByteArray& bytes)
+void EditorControl::adoptDocument(void* document)
 {
-    // A document filled off screen has no one watching it: no modification notices per insertion,
-    // no accessibility events carrying the whole text, no redraws. That makes it the fast way in.
-    auto* loader = reinterpret_cast<ILoader*>(
-        SendScintilla(SCI_CREATELOADER, static_cast<unsigned long>(bytes.size() + 1), long(SC_DOCUMENTOPTION_DEFAULT)));
-    if (!loader)
-        return false;
-    if (loader->AddData(bytes.constData(), bytes.size()) != SC_STATUS_OK) {
-        loader->Release();
-        return false;
-    }
-    void* document = loader->ConvertToDocument();
-
     // The settings below live on the document, not on the view: carry them over to the new one.
     const auto eolMode = SendScintilla(SCI_GETEOLMODE);
     const auto codePage = SendScintilla(SCI_GETCODEPAGE);
@@ -135,7 +165,6 @@ bool EditorControl::loadThroughLoader(const QByteArray& bytes)
     SendScintilla(SCI_SETREADONLY, static_cast<unsigned long>(readOnly));
     // A loader's document is made with its undo history switched off.
     SendScintilla(SCI_SETUNDOCOLLECTION, 1UL);
-    return true;
 }
 
 QByteArray EditorControl::characterSet(unsigned int message) const

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
 // Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
 // the text, the program's own included. Text may hold NUL characters: they pass through unharmed.
@@ -32,6 +34,28 @@ public:
     QByteArray utf8() const;
     void loadUtf8(const QByteArray& utf8);
 
+    // Loading in steps, so a big file can be handed to the control on another thread while the
+    // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then
+    // loadPrepared on the UI thread (which falls back to appending if the fill failed).
+    class PreparedLoad {
+    public:
+        ~PreparedLoad();
+        PreparedLoad(const PreparedLoad&) = delete;
+        PreparedLoad& operator=(const PreparedLoad&) = delete;
+        // Hands the whole text to the document being prepared; may run on any thread, once.
+        void fill(const QByteArray& utf8);
+
+    private:
+        friend class EditorControl;
+        PreparedLoad(EditorControl& editor, void* loader) : editor_(editor), loader_(loader) {}
+        EditorControl& editor_;
+        void* loader_ = nullptr; // Scintilla's loader; null once it has become a document
+        void* document_ = nullptr;
+        QByteArray fallback_;
+    };
+    std::unique_ptr<PreparedLoad> prepareLoad(qsizetype expectedBytes);
+    void loadPrepared(PreparedLoad& load);
+
     // Marks the current text as the saved one: isModified() is false until the text differs again.
     void markSaved();
 
@@ -46,7 +70,7 @@ signals:
     void Change();
 
 private:
-    bool loadThroughLoader(const QByteArray& utf8);
+    void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();
     QByteArray characterSet(unsigned int message) const;

@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include <thread>
+
 #include <Qsci/qscilexer.h>
 #include <QToolBar>
 
@@ -216,4 +218,32 @@ TEST(StartupOptions, CommandLineIsUnderstood)
     EXPECT_EQ(versionText(), "Tolvane 2000 1.0.10");
 }
 
+} // namespace
+
+namespace {
+TEST_F(MainWindowTest, AFileHandedOverOnAnotherThreadArrivesWholeAndUnmodified)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 2000; ++i) {
+        bytes += "line " + QByteArray::number(i) + " \xC3\xA9";
+        bytes += '\0';
+        bytes += "x\n";
+    }
+    const DecodedFile decoded = decodeFile(bytes);
+    std::unique_ptr<EditorControl::PreparedLoad> load = text1.prepareLoad(bytes.size());
+    std::thread filler([&] { load->fill(decoded.utf8); });
+    filler.join();
+    window.document().loadPrepared("/w/Big.java", decoded.format, *load);
+    EXPECT_EQ(text1.utf8(), bytes);
+    EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /w/Big.java");
+    EXPECT_TRUE(window.document().HasFileName);
+    EXPECT_FALSE(window.document().Modified());
+    EXPECT_EQ(text1.eolMode(), QsciScintilla::EolUnix);
+
+    // A prepared load that is never shown lets go of its document quietly.
+    std::unique_ptr<EditorControl::PreparedLoad> abandoned = text1.prepareLoad(10);
+    abandoned->fill("abandoned");
+    abandoned.reset();
+    EXPECT_EQ(text1.utf8(), bytes);
+}
 } // namespace
