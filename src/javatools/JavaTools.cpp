@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QMainWindow>
+#include <QShortcut>
 #include <QToolTip>
 
 #include <algorithm>
@@ -54,6 +55,15 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     connect(panel_, &CompilerOutputPanel::diagnosticReported, this, &JavaTools::onDiagnosticReported);
     connect(panel_, &CompilerOutputPanel::diagnosticActivated, this,
             [this](const ReportedDiagnostic& reported) { goToDiagnostic(reported.path, reported.diagnostic.line); });
+    // The panel never takes the focus when it opens, and Tab is a character in the editor: F6 moves
+    // between the editor and the panel, so that the error links can be followed from the keyboard.
+    auto* switchPane = new QShortcut(QKeySequence(Qt::Key_F6), &window_);
+    connect(switchPane, &QShortcut::activated, this, [this] {
+        if (panel_->isVisible() && !panel_->view()->hasFocus())
+            panel_->view()->setFocus(Qt::ShortcutFocusReason);
+        else
+            text1_.setFocus(Qt::ShortcutFocusReason);
+    });
 
     qtStarter_ = dynamic_cast<QtProcessStarter*>(host_.processes.get());
     if (qtStarter_)

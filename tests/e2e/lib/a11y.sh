@@ -71,8 +71,17 @@ a11y_expect() {
     local window=$1 what=$2 expected=$3 value
     shift 3
     value=$(a11y "$window" get "$what" "$@" --expect "$expected" 2>"$E2E_TMP/a11y.err") \
-        || e2e_fail "$what of [$*] in /$window/ never matched /$expected/: $(cat "$E2E_TMP/a11y.err")"
+        || e2e_fail "$what of [$*] in /$window/ never matched /$expected/: $(cat "$E2E_TMP/a11y.err")$(a11y_gone)"
     e2e_log "ok: $what of [$*] is ${value@Q}"
+}
+
+# a11y_gone: a note for a failure message when the program is no longer running.
+a11y_gone() {
+    if [ -n "$E2E_APP_PID" ] && ! kill -0 "$E2E_APP_PID" 2>/dev/null; then
+        local status=0
+        wait "$E2E_APP_PID" 2>/dev/null || status=$?
+        printf ' (tolvane has ended, status %s)' "$status"
+    fi
 }
 
 # a11y_expect_text WINDOW_REGEX EXACT_TEXT [selectors...]: waits until the text is exactly that.
@@ -86,7 +95,7 @@ a11y_expect_text() {
 a11y_expect_focus() {
     local window=$1 role=$2 name=$3 value
     value=$(a11y "$window" focus --expect "$(a11y_quote "$role|$name")" 2>"$E2E_TMP/a11y.err") \
-        || e2e_fail "the focus never went to $role '$name': $(cat "$E2E_TMP/a11y.err")"
+        || e2e_fail "the focus never went to $role '$name': $(cat "$E2E_TMP/a11y.err")$(a11y_gone)"
     e2e_log "ok: focus on $role '$name'"
 }
 

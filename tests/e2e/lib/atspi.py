@@ -6,7 +6,7 @@ with (tests/e2e/lib/a11y.sh sets that up). Every command looks only at the appli
 is --pid (default: $E2E_APP_PID).
 
 Objects are picked by the window they are in (--window: a regular expression on the title of a frame,
-dialog or alert) and by --role (an AT-SPI role name such as "push button", "text", "label", "check box",
+dialog or alert; --window-role: one on its role) and by --role (an AT-SPI role name such as "push button", "text", "label", "check box",
 "radio button"; any role when left out) and --name (a regular expression on the accessible name,
 matched in full; any name when left out) and --description (the same on the accessible description). --index picks the Nth match in document order (default 0).
 
@@ -96,12 +96,13 @@ def walk(acc, depth=0):
         yield from walk(child, depth + 1)
 
 
-def windows(app, regex):
+def windows(app, regex, roles=None):
     pattern = re.compile(regex) if regex is not None else None
     result = []
     for win in children(app):
         try:
-            if win.getRoleName() not in TOP_ROLES:
+            role = win.getRoleName()
+            if role not in TOP_ROLES or (roles is not None and not re.fullmatch(roles, role)):
                 continue
             if pattern is None or pattern.search(win.name or ""):
                 result.append(win)
@@ -125,7 +126,7 @@ def matches(acc, args):
 
 def find_all(app, args):
     found = []
-    for win in windows(app, args.window):
+    for win in windows(app, args.window, args.window_role):
         for acc, _ in walk(win):
             if matches(acc, args):
                 found.append(acc)
@@ -348,6 +349,7 @@ def main():
     parser.add_argument("what", nargs="?", default="text")
     parser.add_argument("--pid", type=int, default=int(os.environ.get("E2E_APP_PID") or 0))
     parser.add_argument("--window")
+    parser.add_argument("--window-role")
     parser.add_argument("--role")
     parser.add_argument("--name")
     parser.add_argument("--description")

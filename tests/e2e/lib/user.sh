@@ -62,7 +62,7 @@ e2e_file_dialog() {
 e2e_message() {
     local title=$1
     e2e_wait_window "$title" >/dev/null
-    a11y "$title" get name --role label --name '.+' --expect '.+' --index 0 2>/dev/null \
+    a11y "$title" get name --window-role 'alert|dialog' --role label --name '.+' --expect '.+' 2>/dev/null \
         || e2e_fail "the message box /$title/ shows no text"
 }
 
