@@ -10,6 +10,8 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 
 QString QtCommonDialog::qtFilter(const QString& filter)
@@ -47,6 +49,14 @@ int QtMessageBox::show(const QString& text, int style, const QString& title)
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? AppInfo::Title : title);
     box.setText(text);
+    // A short message makes a narrow box, and the window manager then cuts its title short; leave
+    // room for the whole title and the title bar's buttons.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 60;
+        label->setMinimumWidth(titleWidth);
+    }
     switch (style & 0xF0) {
     case mb::Critical: box.setIcon(QMessageBox::Critical); break;
     case mb::Question: box.setIcon(QMessageBox::Question); break;
