@@ -58,11 +58,12 @@ a11y() {
 }
 
 # a11y_get WINDOW_REGEX WHAT [selectors...]: one value (text, name, states, selection, caret, extents,
-# count); the story fails if there is no such object.
+# count); waits for the object to be there, and fails the story if it never is.
 a11y_get() {
     local window=$1 what=$2 value
     shift 2
-    value=$(a11y "$window" get "$what" "$@" --timeout 0) || e2e_fail "no $what of [$*] in /$window/"
+    value=$(a11y "$window" get "$what" "$@" 2>"$E2E_TMP/a11y.err") \
+        || e2e_fail "no $what of [$*] in /$window/: $(cat "$E2E_TMP/a11y.err")$(a11y_gone)"
     printf '%s' "$value"
 }
 

@@ -180,25 +180,26 @@ def focused(app):
 
 
 def poll(args, read):
-    """Reads a value until it matches --expect (or once without it); prints it."""
+    """Reads a value until there is one that matches --expect (any value without it); prints it.
+
+    The tree changes under the reader while windows open and close, so a missing object or a failed
+    call is read again until the time is up.
+    """
     deadline = time.monotonic() + args.timeout
     last = None
     while True:
         try:
-            last = read()
-        except Exception as error:  # the window may be on its way up or down
-            last = f"<error: {error}>"
-            if args.expect is None:
-                print(last, file=sys.stderr)
-                return 1
-        if args.expect is None or (last is not None and re.fullmatch(args.expect, last, re.S)):
-            if last is None:
-                print("atspi.py: no such object", file=sys.stderr)
-                return 1
-            print(last)
-            return 0
+            value = read()
+        except Exception as error:
+            value, last = None, f"<error: {error}>"
+        if value is not None:
+            last = value
+            if args.expect is None or re.fullmatch(args.expect, value, re.S):
+                print(value)
+                return 0
         if time.monotonic() >= deadline:
-            print(f"atspi.py: waited {args.timeout}s for /{args.expect}/, last value: {last!r}", file=sys.stderr)
+            wanted = f"/{args.expect}/" if args.expect is not None else "the object"
+            print(f"atspi.py: waited {args.timeout}s for {wanted}, last value: {last!r}", file=sys.stderr)
             return 1
         time.sleep(0.15)
 

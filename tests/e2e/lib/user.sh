@@ -32,7 +32,7 @@ e2e_menu() {
     local win=$1 key=$2 item=$3 i
     e2e_keys "$win" "alt+$key"
     for i in $(seq 1 12); do
-        if a11y . get states --role 'menu item' --name "$(a11y_quote "$item")" --timeout 0 2>/dev/null \
+        if a11y . get states --role 'menu item' --name "$(a11y_quote "$item")" --timeout 2 2>/dev/null \
             | grep -qwE 'selected|focused|armed'; then
             xdotool key --clearmodifiers Return
             return 0
