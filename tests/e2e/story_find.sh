@@ -44,8 +44,11 @@ e2e_keys "$finder" Return
 e2e_wait_gone "$find_title"
 expect_selection '0 5'
 
-# F3 goes on from the match, ignoring case.
-e2e_keys "$win" F3
+# Find again in the reopened dialog goes on to the next occurrence, ignoring case; so does F3.
+open_find
+a11y_expect_text "$find_title" 'alpha' --role text --name 'Find What'
+e2e_keys "$finder" Return
+e2e_wait_gone "$find_title"
 expect_selection '11 16'
 e2e_keys "$win" F3
 expect_selection '22 27'

@@ -1,6 +1,9 @@
 # What a user does, in steps a story can say in one line: menus from the keyboard, the file dialog,
 # answering a message box, reading a file's bytes. Source after lib/e2e.sh and lib/a11y.sh.
 
+# A command of the story that fails unexpectedly is a failure like any other: screenshot and log.
+trap 'e2e_fail "stopped at line $LINENO: $BASH_COMMAND"' ERR
+
 # e2e_type_text WINDOW TEXT: types text, a line end as the Return key (xdotool's own "\n" is a key
 # that the editor ignores).
 e2e_type_text() {
