@@ -100,16 +100,6 @@ a11y_expect_focus() {
     e2e_log "ok: focus on $role '$name'"
 }
 
-# a11y_focus WINDOW_REGEX: "role|name" of the focused object.
-a11y_focus() { a11y "$1" focus --timeout 0 2>/dev/null || true; }
-
-# a11y_has_state WINDOW_REGEX STATE [selectors...]: status 0 when the object has the state (checked, enabled...).
-a11y_has_state() {
-    local window=$1 state=$2
-    shift 2
-    [[ " $(a11y_get "$window" states "$@") " == *" $state "* ]]
-}
-
 # a11y_expect_state WINDOW_REGEX STATE yes|no [selectors...]: waits until the object has (yes) or lacks (no) the state.
 a11y_expect_state() {
     local window=$1 state=$2 want=$3 regex

@@ -6,9 +6,10 @@ with (tests/e2e/lib/a11y.sh sets that up). Every command looks only at the appli
 is --pid (default: $E2E_APP_PID).
 
 Objects are picked by the window they are in (--window: a regular expression on the title of a frame,
-dialog or alert; --window-role: one on its role) and by --role (an AT-SPI role name such as "push button", "text", "label", "check box",
-"radio button"; any role when left out) and --name (a regular expression on the accessible name,
-matched in full; any name when left out) and --description (the same on the accessible description). --index picks the Nth match in document order (default 0).
+dialog or alert; --window-role: one on its role), by --role (an AT-SPI role name such as "push button",
+"text", "label", "check box", "radio button"), --name (a regular expression on the accessible name, matched
+in full) and --description (the same on the accessible description); any of them may be left out.
+--index picks the Nth match in document order (default 0).
 
 Commands
   dump                  the tree of each matching window: role, name, states, text
@@ -20,8 +21,9 @@ Commands
   windows               prints "role|name" of each top-level window, one a line
   click-text            clicks with the mouse on the first occurrence of --find in the object's text
 
---expect REGEX makes get and focus wait (up to --timeout seconds, default 20) until the value matches the
-regular expression in full; on a timeout they print the last value to stderr and end with status 1.
+get and focus wait (up to --timeout seconds, default $E2E_TIMEOUT or 20) until the object is there and,
+with --expect REGEX, until the value matches the regular expression in full; on a timeout they print the
+last value to stderr and end with status 1.
 """
 
 import argparse
@@ -38,10 +40,8 @@ TOP_ROLES = {"frame", "dialog", "alert", "window", "file chooser"}
 CONTROL_ROLES = {
     "push button", "toggle button", "check box", "radio button", "text", "entry", "password text",
     "combo box", "spin button", "slider", "menu item", "check menu item", "radio menu item", "menu",
-    "page tab", "list", "tree", "table", "tree table", "link", "toggle button",
+    "page tab", "list", "tree", "table", "tree table", "link",
 }
-# Parts of composite controls that the toolkit names by their place, not by a caption.
-IGNORED_ROLES = {"scroll bar", "separator", "filler", "panel", "unknown"}
 
 
 def state_names(acc):
@@ -317,15 +317,17 @@ def cmd_dump(args):
 
 
 def cmd_unnamed(args):
-    app = app_or_none(args.pid)
-    if app is None:
-        print("atspi.py: the application is not on the accessibility bus", file=sys.stderr)
-        return 1
+    deadline = time.monotonic() + args.timeout
+    while True:
+        app = app_or_none(args.pid)
+        wins = windows(app, args.window) if app is not None else []
+        if wins:
+            break
+        if time.monotonic() >= deadline:
+            print(f"atspi.py: no window /{args.window}/ on the accessibility bus", file=sys.stderr)
+            return 1
+        time.sleep(0.15)
     missing = []
-    wins = windows(app, args.window)
-    if not wins:
-        print(f"atspi.py: no window /{args.window}/", file=sys.stderr)
-        return 1
     for win in wins:
         for acc, _ in walk(win):
             try:
@@ -333,7 +335,7 @@ def cmd_unnamed(args):
                 states = state_names(acc)
             except Exception:
                 continue
-            if role in IGNORED_ROLES or role not in CONTROL_ROLES:
+            if role not in CONTROL_ROLES:
                 continue
             if "showing" not in states and role not in {"menu item", "menu"}:
                 continue
