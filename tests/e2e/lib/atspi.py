@@ -15,7 +15,8 @@ Commands
   dump                  the tree of each matching window: role, name, states, text
   get WHAT              prints WHAT of the object: text, name, description, states, selection (start end),
                         caret, extents (x y width height on the screen, in pixels; with --find TEXT, those of the
-                        first character of TEXT in the object's text), count (of matches)
+                        first character of TEXT in the object's text), count (of matches),
+                        position (of a menu item in its menu, counting from 0; separators left out)
   focus                 prints "role|name" of the object that has the keyboard focus
   unnamed               lists the controls a user can reach that have no accessible name; status 1 if any
   windows               prints "role|name" of each top-level window, one a line
@@ -151,6 +152,16 @@ def describe_value(acc, what, find=None):
         return f"{start} {end}"
     if what == "caret":
         return str(acc.queryText().caretOffset)
+    if what == "position":
+        # Place among the items of its menu that the arrow keys stop at (separators are passed over).
+        position = 0
+        for sibling in children(acc.parent):
+            if sibling == acc:
+                return str(position)
+            if sibling.getRoleName() in {"menu item", "check menu item", "radio menu item", "menu"} \
+                    and "enabled" in state_names(sibling):
+                position += 1
+        return None
     if what == "extents" and find is not None:
         # The first character of the first occurrence of FIND in the object's text.
         text = acc.queryText()

@@ -28,25 +28,17 @@ e2e_wait_gone() {
     done
 }
 
-# e2e_menu WINDOW MENU_KEY ITEM_NAME: opens a menu of the menu bar with its mnemonic (alt+MENU_KEY)
-# and goes down to the item with the arrow keys, checking on the accessibility bus that the item is the
-# highlighted one before pressing Return. Items without a mnemonic are reached this way from the keyboard.
+# e2e_menu WINDOW MENU_KEY ITEM_NAME: opens a menu of the menu bar with its mnemonic (alt+MENU_KEY),
+# goes down to the item with the arrow keys and presses Return once the accessibility bus shows that
+# item highlighted. Items without a mnemonic are reached this way from the keyboard.
 e2e_menu() {
-    local win=$1 key=$2 item=$3 i
-    e2e_keys "$win" "alt+$key"
-    for i in $(seq 1 12); do
-        if a11y . get states --role 'menu item' --name "$(a11y_quote "$item")" --timeout 2 2>/dev/null \
-            | grep -qwE 'selected|focused|armed'; then
-            xdotool key --clearmodifiers Return
-            return 0
-        fi
-        # The first item is highlighted as the menu opens; give it a moment before moving on.
-        [ "$i" -gt 1 ] || { a11y . get count --role 'popup menu' --expect '[1-9].*' >/dev/null 2>&1 || true; }
-        xdotool key --clearmodifiers Down
-        sleep 0.05
-    done
-    xdotool key --clearmodifiers Escape Escape
-    e2e_fail "menu item '$item' not reached under alt+$key"
+    local win=$1 key=$2 item=$3 position downs=()
+    position=$(a11y_get . position --role 'menu item' --name "$(a11y_quote "$item")")
+    for _ in $(seq 1 "$position"); do downs+=(Down); done
+    # The menu opens with its first item highlighted; the keys queue up behind it in order.
+    e2e_keys "$win" "alt+$key" "${downs[@]}"
+    a11y_expect . states '(.* )?focused( .*)?' --role 'menu item' --name "$(a11y_quote "$item")"
+    xdotool key --clearmodifiers Return
 }
 
 # e2e_file_dialog TITLE_REGEX PATH: in the open or save dialog, types the path into the file name box
