@@ -80,6 +80,10 @@ void frmMain::createEditor()
             command->setKey(0);
             command->setAlternateKey(0);
             break;
+        case QsciCommand::Redo:
+            // Ctrl+Y, and Ctrl+Shift+Z as most editors on this platform have it.
+            command->setAlternateKey((Qt::CTRL | Qt::SHIFT | Qt::Key_Z).toCombined());
+            break;
         default:
             break;
         }

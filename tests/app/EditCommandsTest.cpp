@@ -137,6 +137,9 @@ TEST_F(EditCommandsTest, UndoReturnsToTheSavedTextAndClearsModified)
     QTest::keyClick(&text1, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(text1.Text(), "saved!");
     EXPECT_TRUE(doc.Modified());
+    QTest::keyClick(&text1, Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(&text1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(text1.Text(), "saved!");
 }
 
 } // namespace
