@@ -2,7 +2,6 @@
 
 #include <Qsci/qscilexer.h>
 
-#include <QScrollBar>
 #include <QStringDecoder>
 
 #include <cstddef>
