@@ -6,6 +6,7 @@
 #include "host/AppInfo.h"
 #include "host/EditorControl.h"
 #include "host/HostServices.h"
+#include "javatools/CheckWhileTyping.h"
 #include "javatools/JavaTools.h"
 #include "search/Search.h"
 
@@ -143,6 +144,7 @@ void frmMain::createActions()
         mnuTools->addSeparator();
         mnuTools->addAction(panel);
     }
+    mnuTools->addAction(javaTools_->checkWhileTyping().action());
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -198,6 +200,7 @@ void frmMain::createStatusBar()
     clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(caretPanel_, 1);
+    statusBar()->addPermanentWidget(javaTools_->checkWhileTyping().statusLabel());
     statusBar()->addPermanentWidget(clockPanel_);
 }
 

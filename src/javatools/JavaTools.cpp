@@ -1,5 +1,6 @@
 #include "JavaTools.h"
 
+#include "CheckWhileTyping.h"
 #include "CompilerOutputPanel.h"
 #include "JavaToolsText.h"
 #include "frmNewApplet.h"
@@ -82,6 +83,25 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
         if (!markers_.isEmpty())
             clearMarkers();
     });
+    setUpCheckWhileTyping();
+}
+
+void JavaTools::setUpCheckWhileTyping()
+{
+    CheckWhileTyping::Hooks hooks;
+    hooks.source = [this] {
+        if (!document_.HasFileName)
+            return CheckWhileTyping::Source{document_.CurrentFileName, QString()};
+        const QFileInfo file(absolutePath(document_.CurrentFileName));
+        return CheckWhileTyping::Source{file.filePath(), file.path()};
+    };
+    hooks.dropCompileMarks = [this] {
+        clearMarkers();
+        lastCompileTask_ = 0; // what that compile still reports is older than the check
+    };
+    hooks.report = [this](const QString& line) { panel_->note(0, line); };
+    const QStringList command = host_.checkServiceCommand ? host_.checkServiceCommand() : QStringList();
+    checker_ = new CheckWhileTyping(text1_, command, std::move(hooks), this);
 }
 
 JavaTools::~JavaTools()
@@ -145,6 +165,7 @@ void JavaTools::mnuCompile_Click()
 {
     const QString commandLine = compileCommandLine(document_.CurrentFileName, document_.Format.encoding);
     clearMarkers();
+    checker_->compileStarted();
     lastCompileTask_ = 0;
     try {
         lastCompileTask_ = host_.processes->StartProcess(commandLine, ws::MinimizedFocus);

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 
+class CheckWhileTyping;
 class CompilerOutputPanel;
 class Document;
 class EditorControl;
@@ -30,6 +31,8 @@ public:
     // Shows and hides the compiler output panel (for the Tools menu); null when there is none.
     QAction* outputPanelAction() const;
     CompilerOutputPanel* outputPanel() const { return panel_; }
+    // Tools > "Check While Typing" and its count for the status bar.
+    CheckWhileTyping& checkWhileTyping() const { return *checker_; }
 
     // The wizard's OK: replaces the document with the applet's source. False when the user chose
     // to keep the unsaved document.
@@ -56,6 +59,7 @@ private:
     };
 
     void setUpMargin();
+    void setUpCheckWhileTyping();
     bool isCurrentDocument(const QString& path) const;
     void onDiagnosticReported(const ReportedDiagnostic& diagnostic);
     void markDiagnostic(const ReportedDiagnostic& diagnostic);
@@ -68,6 +72,7 @@ private:
     EditorControl& text1_;
     HostServices& host_;
     CompilerOutputPanel* panel_ = nullptr;
+    CheckWhileTyping* checker_ = nullptr;
     QtProcessStarter* qtStarter_ = nullptr;
     qint64 lastCompileTask_ = 0;
     QList<MarkedLine> markers_;
