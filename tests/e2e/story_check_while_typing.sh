@@ -26,7 +26,7 @@ expect_squiggle() {
     local deadline=$((SECONDS + E2E_TIMEOUT)) n
     while :; do
         n=$(squiggle_pixels)
-        if [ "$1" = yes ] && [ "$n" -gt 0 ] || [ "$1" = no ] && [ "$n" -eq 0 ]; then break; fi
+        if [ "$1" = yes ]; then [ "$n" -eq 0 ] || break; else [ "$n" -gt 0 ] || break; fi
         [ $SECONDS -lt $deadline ] || e2e_fail "squiggle expected: $1, error-coloured pixels: $n"
         sleep 0.1
     done
