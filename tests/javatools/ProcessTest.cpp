@@ -7,7 +7,9 @@
 #include "host/QtFileStore.h"
 #include "host/QtProcessStarter.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/DiagnosticMarks.h"
 #include "javatools/JavaTools.h"
+#include "javatools/NewApplet.h"
 #include "javatools/frmNewApplet.h"
 #include "support/FakeHost.h"
 
@@ -186,8 +188,8 @@ TEST_F(JavacTest, ASyntaxErrorIsMarkedAndReachableFromThePanel)
     EXPECT_EQ(reported.path, folder + "/Bad.java");
     EXPECT_EQ(reported.diagnostic.line, 3);
     EXPECT_TRUE(reported.diagnostic.isError);
-    EXPECT_EQ(text1.markersAtLine(2), 1u << JavaTools::ErrorMarker);
-    EXPECT_TRUE(tools.diagnosticsOnLine(2).startsWith("error: ")) << tools.diagnosticsOnLine(2).toStdString();
+    EXPECT_EQ(text1.markersAtLine(2), 1u << DiagnosticMarks::ErrorMarker);
+    EXPECT_TRUE(tools.marks().messagesOnLine(2).startsWith("error: ")) << tools.marks().messagesOnLine(2).toStdString();
 
     text1.setCursorPosition(0, 0);
     ASSERT_TRUE(panel()->activateBlock(panel()->blockOfDiagnostic(0)));
@@ -225,7 +227,7 @@ TEST_F(JavacTest, AWindows1252FileIsCompiledWithItsEncoding)
     file.close();
     host.fileDialog->willChoose(folder + "/Caf.java");
     window->mnuOpen_Click();
-    ASSERT_EQ(window->document().Format.encoding, TextEncoding::Windows1252);
+    ASSERT_EQ(window->document().Format().encoding, TextEncoding::Windows1252);
     EXPECT_EQ(compile(), 0) << panel()->text().toStdString();
     EXPECT_TRUE(QFile::exists(folder + "/Caf.class"));
 }
