@@ -4,10 +4,12 @@
 //
 //   cmake -S . -B build-rel -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_BENCH=ON -DTOLVANE_BUILD_TESTS=OFF
 //   cmake --build build-rel && build-rel/bench/check_service_bench
+#include "app/frmMain.h"
 #include "host/EditorControl.h"
-#include "host/JavaLookup.h"
+#include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CompileService.h"
+#include "javatools/JavaTools.h"
 
 #include <benchmark/benchmark.h>
 
@@ -66,8 +68,8 @@ long rssKb(qint64 pid, const char* field)
     return -1;
 }
 
+// The program's own window and host: the check as it runs for a user, on a document not yet saved.
 struct Setup {
-    Setup() : checker(editor, checkServiceCommand(), {[] { return CheckWhileTyping::Source{QStringLiteral("Big.java"), QString()}; }, nullptr, nullptr}) {}
     // Makes a change and waits for its marks: the wall time and the UI thread's processor time.
     bool change(const QString& text, double& wallMs, double& uiMs)
     {
@@ -90,8 +92,10 @@ struct Setup {
         uiMs = threadCpuMs() - cpu;
         return true;
     }
-    EditorControl editor;
-    CheckWhileTyping checker;
+    HostServices host = makeQtHost();
+    frmMain window{host};
+    EditorControl& editor = window.Text1();
+    CheckWhileTyping& checker = window.javaTools().checkWhileTyping();
 };
 
 void BM_FirstCheckAfterStart(benchmark::State& state)

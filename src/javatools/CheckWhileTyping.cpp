@@ -1,6 +1,7 @@
 #include "CheckWhileTyping.h"
 
 #include "CompileService.h"
+#include "DiagnosticMarks.h"
 
 #include "host/EditorControl.h"
 
@@ -45,8 +46,9 @@ QString countText(int errors, int warnings)
 }
 } // namespace
 
-CheckWhileTyping::CheckWhileTyping(EditorControl& text1, QStringList serviceCommand, Hooks hooks, QObject* parent)
-    : QObject(parent), text1_(text1), command_(std::move(serviceCommand)), hooks_(std::move(hooks))
+CheckWhileTyping::CheckWhileTyping(EditorControl& text1, DiagnosticMarks& marks, QStringList serviceCommand, Hooks hooks,
+                                   QObject* parent)
+    : QObject(parent), text1_(text1), marks_(marks), command_(std::move(serviceCommand)), hooks_(std::move(hooks))
 {
     action_ = new QAction(QStringLiteral("Check While Typing"), this);
     action_->setObjectName(QStringLiteral("mnuCheckWhileTyping"));
@@ -92,7 +94,7 @@ void CheckWhileTyping::setEnabled(bool on)
     if (!on) {
         delete service_;
         service_ = nullptr;
-        clearMarks();
+        clearShown();
         setCount(QString());
         return;
     }
@@ -102,9 +104,9 @@ void CheckWhileTyping::setEnabled(bool on)
 void CheckWhileTyping::onChange()
 {
     ++version_;
-    // Marks belong to the text they were set on: a whole new file drops them at once.
-    if (!marks_.isEmpty() && (text1_.documentId() != markedDocument_ || text1_.textLength() == 0)) {
-        clearMarks();
+    // What was found belongs to the text it was found in: a whole new text drops it at once.
+    if (squiggles_ && (text1_.documentId() != markedDocument_ || text1_.textLength() == 0)) {
+        clearShown();
         setCount(QString());
     }
     if (action_->isChecked() && !command_.isEmpty())
@@ -134,7 +136,7 @@ void CheckWhileTyping::checkNow()
     const QString suffix = QFileInfo(source.path).suffix();
     const bool java = source.folder.isEmpty() || suffix.compare(QLatin1String("java"), Qt::CaseInsensitive) == 0;
     if (!java || text1_.textLength() > MaxLength) {
-        clearMarks();
+        clearShown();
         setCount(QString());
         return;
     }
@@ -166,7 +168,7 @@ void CheckWhileTyping::onReplied(const CheckReply& reply)
 
 void CheckWhileTyping::onFaulted(const QString&)
 {
-    clearMarks();
+    clearShown();
     setCount(QString());
     // A new service is started for the text as it is now, unless this was one fault too many.
     if (!service_->givenUp())
@@ -188,42 +190,51 @@ void CheckWhileTyping::compileStarted()
 {
     droppedUpTo_ = lastId_;
     pause_.stop();
-    clearMarks();
+    clearShown();
     setCount(QString());
+}
+
+void CheckWhileTyping::recheck()
+{
+    ++version_; // a result on its way was for the old name
+    clearShown();
+    setCount(QString());
+    if (action_->isChecked() && !command_.isEmpty())
+        pause_.start();
 }
 
 void CheckWhileTyping::show(const CheckReply& reply)
 {
-    if (hooks_.dropCompileMarks)
-        hooks_.dropCompileMarks();
-    clearMarks();
+    clearShown();
+    marks_.clear(); // a Compile's marks too: these are newer
+    if (hooks_.checkShown)
+        hooks_.checkShown();
     int errors = 0;
     int warnings = 0;
-    const int lines = text1_.lines();
     for (const CheckDiagnostic& d : reply.diagnostics) {
         const auto [from, to] = visibleRange(d, sentText_);
         text1_.fillIndicator(d.isError ? ErrorIndicator : WarningIndicator, from, to);
         (d.isError ? errors : warnings)++;
-        if (d.line - 1 >= lines)
-            continue;
-        const int handle = text1_.markerAdd(d.line - 1, d.isError ? ErrorMarker : WarningMarker);
-        if (handle >= 0)
-            marks_.push_back({handle, (d.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + d.message});
+        marks_.mark(d.line - 1, d.isError, (d.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + d.message);
     }
+    squiggles_ = !reply.diagnostics.isEmpty();
+    marksAreMine_ = marks_.count() > 0;
     markedDocument_ = text1_.documentId();
     setCount(countText(errors, warnings));
     emit shown(errors, warnings);
 }
 
-void CheckWhileTyping::clearMarks()
+// The squiggles go; the margin marks go only when they are the check's (a Compile's stay).
+void CheckWhileTyping::clearShown()
 {
-    if (marks_.isEmpty() && text1_.indicatorRanges(ErrorIndicator).isEmpty() && text1_.indicatorRanges(WarningIndicator).isEmpty())
+    if (!squiggles_ && !marksAreMine_)
         return;
     text1_.clearIndicator(ErrorIndicator);
     text1_.clearIndicator(WarningIndicator);
-    for (const Mark& mark : std::as_const(marks_))
-        text1_.markerDeleteHandle(mark.handle);
-    marks_.clear();
+    squiggles_ = false;
+    if (marksAreMine_)
+        marks_.clear();
+    marksAreMine_ = false;
 }
 
 void CheckWhileTyping::setCount(const QString& text)
@@ -235,30 +246,15 @@ void CheckWhileTyping::setCount(const QString& text)
     label_->setAccessibleDescription(text);
 }
 
-QString CheckWhileTyping::messagesOnLine(int line) const
-{
-    QStringList messages;
-    for (const Mark& mark : marks_) {
-        if (text1_.markerLine(mark.handle) == line)
-            messages << mark.message;
-    }
-    return messages.join(u'\n');
-}
-
 bool CheckWhileTyping::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != text1_.viewport() || event->type() != QEvent::ToolTip || marks_.isEmpty())
+    if (watched != text1_.viewport() || event->type() != QEvent::ToolTip || !squiggles_)
         return QObject::eventFilter(watched, event);
-    // Over a squiggle or a mark in the margin: what the compiler says about that line.
+    // Over a squiggle: what the compiler says about that line (the margin marks explain themselves).
     auto* help = static_cast<QHelpEvent*>(event);
-    int line = -1;
-    if (text1_.inMargins(help->pos())) {
-        line = text1_.lineAtPoint(help->pos());
-    } else if (const qsizetype offset = text1_.offsetAt(help->pos()); offset >= 0) {
-        if (text1_.indicatorAt(ErrorIndicator, offset) || text1_.indicatorAt(WarningIndicator, offset))
-            line = text1_.lineAtPoint(help->pos());
-    }
-    const QString messages = line >= 0 ? messagesOnLine(line) : QString();
+    const qsizetype offset = text1_.offsetAt(help->pos());
+    const bool over = offset >= 0 && (text1_.indicatorAt(ErrorIndicator, offset) || text1_.indicatorAt(WarningIndicator, offset));
+    const QString messages = over ? marks_.messagesOnLine(text1_.lineAtY(help->pos().y())) : QString();
     if (messages.isEmpty())
         return QObject::eventFilter(watched, event);
     QToolTip::showText(help->globalPos(), messages, text1_.viewport());

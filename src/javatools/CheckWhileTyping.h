@@ -13,13 +13,15 @@
 #include <functional>
 
 class CompileService;
+class DiagnosticMarks;
 class EditorControl;
 class QAction;
 
 
 // Checks the editor's text with the compile service a moment after typing pauses, and shows what the
-// compiler says: a squiggle under each range, a mark in the margin, the message on hover, the count
-// in the status bar. Typing never waits: a result for a text that has changed since is dropped.
+// compiler says: a squiggle under each range, a mark in the margin (the marks Compile sets, so the
+// newer of the two wins), the message on hover, the count in the status bar. Typing never waits: a
+// result for a text that has changed since is dropped.
 class CheckWhileTyping : public QObject {
     Q_OBJECT
 
@@ -32,20 +34,19 @@ public:
     };
     struct Hooks {
         std::function<Source()> source;
-        std::function<void()> dropCompileMarks;  // the check's marks are newer than a Compile's
+        std::function<void()> checkShown; // the margin marks are the check's now, newer than a Compile's
         std::function<void(const QString&)> report; // a line in the compiler output
     };
 
     static constexpr int PauseMs = 300;
     static constexpr int ErrorIndicator = 8;
     static constexpr int WarningIndicator = 9;
-    static constexpr int ErrorMarker = 8; // the Compile marks' look
-    static constexpr int WarningMarker = 9;
     static constexpr qsizetype MaxLength = 1 << 20; // longer texts are not checked as they are typed
 
     // serviceCommand: how to start the service (program first); empty when there is no JDK, and then
     // nothing is ever started and the menu item is off.
-    CheckWhileTyping(EditorControl& text1, QStringList serviceCommand, Hooks hooks, QObject* parent = nullptr);
+    CheckWhileTyping(EditorControl& text1, DiagnosticMarks& marks, QStringList serviceCommand, Hooks hooks,
+                     QObject* parent = nullptr);
     ~CheckWhileTyping() override;
 
     QAction* action() const { return action_; }   // Tools > "Check While Typing"
@@ -54,10 +55,10 @@ public:
 
     // Drops what the check shows and any result still on its way (a Compile has started).
     void compileStarted();
+    // Drops what the check shows and checks again after the pause (the document became another file).
+    void recheck();
 
-    // What is shown: one line per marked diagnostic, for the hover text of a line (0-based).
-    QString messagesOnLine(int line) const;
-    int markCount() const { return int(marks_.size()); }
+    bool showsSquiggles() const { return squiggles_; }
 
     // For tests and measurements: how quickly to give up on a silent service.
     void setReplyTimeouts(int firstMs, int laterMs);
@@ -72,11 +73,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Mark {
-        int handle;
-        QString message;
-    };
-
     void onChange();
     void checkNow();
     void ensureService();
@@ -85,10 +81,11 @@ private:
     void onGaveUp(const QString& reason);
     void setEnabled(bool on);
     void show(const ServiceFraming::CheckReply& reply);
-    void clearMarks();
+    void clearShown();
     void setCount(const QString& text);
 
     EditorControl& text1_;
+    DiagnosticMarks& marks_;
     QStringList command_;
     Hooks hooks_;
     QAction* action_ = nullptr;
@@ -100,8 +97,9 @@ private:
     quint32 droppedUpTo_ = 0; // results of requests up to this id are not shown
     quint64 sentVersion_ = 0;
     QString sentText_;
-    QList<Mark> marks_;
-    quintptr markedDocument_ = 0;
+    bool squiggles_ = false;
+    bool marksAreMine_ = false; // the margin marks were set by the check, not by a Compile
+    const void* markedDocument_ = nullptr;
     int firstTimeoutMs_ = 30000;
     int laterTimeoutMs_ = 15000;
 };
