@@ -128,10 +128,6 @@ void CheckWhileTyping::checkNow()
 {
     if (!action_->isChecked() || command_.isEmpty())
         return;
-    ensureService();
-    if (service_->busy() || service_->givenUp())
-        return; // the reply in flight asks for another check when the text has changed meanwhile
-
     const Source source = hooks_.source ? hooks_.source() : Source{};
     const QString suffix = QFileInfo(source.path).suffix();
     const bool java = source.folder.isEmpty() || suffix.compare(QLatin1String("java"), Qt::CaseInsensitive) == 0;
@@ -140,6 +136,9 @@ void CheckWhileTyping::checkNow()
         setCount(QString());
         return;
     }
+    ensureService();
+    if (service_->busy() || service_->givenUp())
+        return; // the reply in flight asks for another check when the text has changed meanwhile
 
     CheckRequest request;
     request.id = ++lastId_;
