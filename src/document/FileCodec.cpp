@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,6 +52,58 @@ void appendUtf8(QByteArray& out, char32_t cp)
     }
 }
 
+bool isUtf16(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
+}
+
+char16_t utf16Unit(const unsigned char* data, bool bigEndian)
+{
+    return bigEndian ? char16_t(data[0] << 8 | data[1]) : char16_t(data[1] << 8 | data[0]);
+}
+
+// The UTF-8 for the UTF-16 code units after the byte order mark, or nothing when they are not
+// well-formed UTF-16 (an odd byte at the end, a surrogate without its partner): such a file is not
+// taken for UTF-16, since saving it again could not give its bytes back.
+std::optional<QByteArray> utf16ToUtf8(const QByteArray& bytes, bool bigEndian)
+{
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype units = bytes.size() / 2;
+    QByteArray out(units * 3, Qt::Uninitialized); // no unit makes more than three bytes, a pair four
+    char* o = out.data();
+    for (qsizetype i = 0; i < units; ++i) {
+        char32_t cp = utf16Unit(data + 2 * i, bigEndian);
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            if (cp >= 0xDC00 || i + 1 == units)
+                return std::nullopt;
+            const char16_t low = utf16Unit(data + 2 * (i + 1), bigEndian);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return std::nullopt;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            *o++ = char(cp);
+        } else if (cp < 0x800) {
+            *o++ = char(0xC0 | (cp >> 6));
+            *o++ = char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *o++ = char(0xE0 | (cp >> 12));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
+        } else {
+            *o++ = char(0xF0 | (cp >> 18));
+            *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
+        }
+    }
+    out.resize(o - out.constData());
+    return out;
+}
+
 // Length of the valid UTF-8 sequence at data[i], or 0 when it is not one.
 int utf8SequenceLength(const unsigned char* data, qsizetype i, qsizetype size, char32_t* codePoint)
 {
@@ -94,6 +147,17 @@ QByteArray lineEndBytes(LineEnd lineEnd)
     case LineEnd::CRLF: break;
     }
     return QByteArrayLiteral("\r\n");
+}
+
+QString textEncodingName(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Windows1252: return QStringLiteral("Windows-1252");
+    case TextEncoding::Utf16LE: return QStringLiteral("UTF-16LE");
+    case TextEncoding::Utf16BE: return QStringLiteral("UTF-16BE");
+    case TextEncoding::Utf8: break;
+    }
+    return QStringLiteral("UTF-8");
 }
 
 bool isValidUtf8(const char* data, qsizetype size)
@@ -191,6 +255,16 @@ DecodedFile decodeFile(const QByteArray& bytes)
 {
     DecodedFile result;
     static const QByteArray bom("\xEF\xBB\xBF");
+    const bool littleEndianMark = bytes.startsWith("\xFF\xFE");
+    if (littleEndianMark || bytes.startsWith("\xFE\xFF")) {
+        if (std::optional<QByteArray> text = utf16ToUtf8(bytes.mid(2), !littleEndianMark)) {
+            result.format.encoding = littleEndianMark ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
+            result.format.bom = true;
+            result.utf8 = std::move(*text);
+            result.format.lineEnd = dominantLineEnd(result.utf8, LineEnd::CRLF);
+            return result;
+        }
+    }
     if (isValidUtf8(bytes.constData(), bytes.size())) {
         result.format.encoding = TextEncoding::Utf8;
         result.format.bom = bytes.startsWith(bom);
@@ -217,7 +291,16 @@ EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format)
         return result;
     }
 
-    result.bytes.reserve(text.size());
+    const bool utf16 = isUtf16(format.encoding);
+    const bool bigEndian = format.encoding == TextEncoding::Utf16BE;
+    const auto appendUnit = [&](char16_t unit) {
+        const char high = char(unit >> 8), low = char(unit & 0xFF);
+        result.bytes.append(bigEndian ? high : low);
+        result.bytes.append(bigEndian ? low : high);
+    };
+    result.bytes.reserve(utf16 ? 2 * text.size() + 2 : text.size());
+    if (utf16)
+        appendUnit(0xFEFF);
     const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
     const qsizetype size = text.size();
     qsizetype i = 0;
@@ -227,6 +310,16 @@ EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format)
         if (length == 0) { // cannot happen for the editor's text; keep the byte rather than lose it
             cp = data[i];
             length = 1;
+        }
+        if (utf16) {
+            if (cp >= 0x10000) {
+                appendUnit(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
+                appendUnit(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            } else {
+                appendUnit(char16_t(cp));
+            }
+            i += length;
+            continue;
         }
         const int byte = unicodeToWindows1252(cp);
         if (byte < 0) {
