@@ -137,6 +137,37 @@ int utf8SequenceLength(const unsigned char* data, qsizetype i, qsizetype size, c
     *codePoint = cp;
     return length;
 }
+
+// The UTF-16 file bytes, byte order mark first, for the editor's UTF-8 text.
+QByteArray utf8ToUtf16(const QByteArray& text, bool bigEndian)
+{
+    QByteArray out(2 * text.size() + 2, Qt::Uninitialized); // a unit per byte at most; a pair per four
+    char* o = out.data();
+    const auto put = [&o, bigEndian](char16_t unit) {
+        *o++ = char(bigEndian ? unit >> 8 : unit & 0xFF);
+        *o++ = char(bigEndian ? unit & 0xFF : unit >> 8);
+    };
+    put(0xFEFF);
+    const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size;) {
+        char32_t cp;
+        int length = utf8SequenceLength(data, i, size, &cp);
+        if (length == 0) { // cannot happen for the editor's text; keep the byte as the character it is in Latin-1
+            cp = data[i];
+            length = 1;
+        }
+        if (cp >= 0x10000) {
+            put(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
+            put(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            put(char16_t(cp));
+        }
+        i += length;
+    }
+    out.resize(o - out.constData());
+    return out;
+}
 } // namespace
 
 QByteArray lineEndBytes(LineEnd lineEnd)
@@ -147,17 +178,6 @@ QByteArray lineEndBytes(LineEnd lineEnd)
     case LineEnd::CRLF: break;
     }
     return QByteArrayLiteral("\r\n");
-}
-
-QString textEncodingName(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Windows1252: return QStringLiteral("Windows-1252");
-    case TextEncoding::Utf16LE: return QStringLiteral("UTF-16LE");
-    case TextEncoding::Utf16BE: return QStringLiteral("UTF-16BE");
-    case TextEncoding::Utf8: break;
-    }
-    return QStringLiteral("UTF-8");
 }
 
 bool isValidUtf8(const char* data, qsizetype size)
@@ -291,16 +311,12 @@ EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format)
         return result;
     }
 
-    const bool utf16 = isUtf16(format.encoding);
-    const bool bigEndian = format.encoding == TextEncoding::Utf16BE;
-    const auto appendUnit = [&](char16_t unit) {
-        const char high = char(unit >> 8), low = char(unit & 0xFF);
-        result.bytes.append(bigEndian ? high : low);
-        result.bytes.append(bigEndian ? low : high);
-    };
-    result.bytes.reserve(utf16 ? 2 * text.size() + 2 : text.size());
-    if (utf16)
-        appendUnit(0xFEFF);
+    if (isUtf16(format.encoding)) {
+        result.bytes = utf8ToUtf16(text, format.encoding == TextEncoding::Utf16BE);
+        return result;
+    }
+
+    result.bytes.reserve(text.size());
     const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
     const qsizetype size = text.size();
     qsizetype i = 0;
@@ -310,16 +326,6 @@ EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format)
         if (length == 0) { // cannot happen for the editor's text; keep the byte rather than lose it
             cp = data[i];
             length = 1;
-        }
-        if (utf16) {
-            if (cp >= 0x10000) {
-                appendUnit(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
-                appendUnit(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-            } else {
-                appendUnit(char16_t(cp));
-            }
-            i += length;
-            continue;
         }
         const int byte = unicodeToWindows1252(cp);
         if (byte < 0) {

@@ -34,9 +34,6 @@ constexpr qint64 MaxDocumentBytes = qint64(768) * 1024 * 1024;
 
 QByteArray lineEndBytes(LineEnd lineEnd);
 
-// How messages and the compiler name the encoding: "UTF-8", "Windows-1252", "UTF-16LE", "UTF-16BE".
-QString textEncodingName(TextEncoding encoding);
-
 bool isValidUtf8(const char* data, qsizetype size);
 
 // The line end that occurs most often in text (CRLF wins ties over LF, LF over CR); fallback when
