@@ -23,6 +23,9 @@ for size in 30G $((768 * 1024 * 1024 + 1)); do
         *"larger than 768 MiB"*) e2e_log "ok: $size refused: $message" ;;
         *) e2e_fail "$size: expected the size message, got '$message'" ;;
     esac
+    # The whole message shows: the box is as wide as a long message needs, not cut at its title's width.
+    box_width=$(xdotool getwindowgeometry "$(e2e_windows '^Tolvane 2000$' | tail -n 1)" | awk -F'[ x]+' '/Geometry/ { print $3 }')
+    [ "$box_width" -ge 400 ] || e2e_fail "$size: the message box is $box_width pixels wide, too narrow for its text"
     peak=$(peak_kb)
     [ "$peak" -lt 300000 ] || e2e_fail "$size: the refusal took $peak kB"
     e2e_log "ok: $size refused with a peak of $peak kB"
