@@ -178,7 +178,7 @@ void BM_EncodeFile(benchmark::State& state)
 {
     Fixture& f = fixture();
     f.window->document().loadFile(f.path);
-    const FileFormat format = f.window->document().Format;
+    const FileFormat format = f.window->document().Format();
     for (auto _ : state)
         benchmark::DoNotOptimize(encodeFile(f.window->Text1().utf8(), format));
     setBytes(state, f.bytes.size());
