@@ -104,8 +104,8 @@ QByteArray QtFileStore::readAll(const QString& path, qint64 maxBytes)
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT && hasLostBytes(path))
         failOpen(path, QStringLiteral("No file has this name. If the file's real name is not valid UTF-8, Qt cannot "
-                                      "represent it: it shows each byte that is not as \uFFFD, and its file dialog lists "
-                                      "no such file. Rename the file, or name it on the command line, which keeps every "
+                                      "represent it: it puts \uFFFD in place of each byte that is not, and its file dialog "
+                                      "does not list such files. Rename the file, or name it on the command line, which keeps every "
                                       "byte."));
     if (fd < 0)
         failOpen(path, systemReason(errno));
@@ -157,7 +157,7 @@ QByteArray QtFileStore::readAll(const QString& path, qint64 maxBytes)
 QString QtFileStore::stateFolder()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification asks for an absolute path and ignores anything else.
+    // XDG takes only an absolute path there and ignores a relative one.
     if (base.isEmpty() || !base.startsWith(u'/'))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/tolvane");
@@ -211,8 +211,7 @@ void QtFileStore::writeAll(const QString& path, const QByteArray& bytes)
         return;
     }
 
-    const QByteArray pattern = folderName + "/" + TemporaryPrefix + QByteArray::number(::getpid()) + "-XXXXXX";
-    QByteArray temporaryName = pattern;
+    QByteArray temporaryName = folderName + "/" + TemporaryPrefix + QByteArray::number(::getpid()) + "-XXXXXX";
     const int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     if (fd < 0) {
         // A folder the user may not write still lets a writable file in it be written.
