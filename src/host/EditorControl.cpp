@@ -1,9 +1,12 @@
 #include "EditorControl.h"
 
+#include "EditorAccessible.h"
+
 #include <Qsci/qscilexer.h>
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstddef>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
@@ -35,6 +38,7 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setUtf8(true);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
+    EditorAccessible::install(this);
 }
 
 QByteArray EditorControl::utf8() const
@@ -49,10 +53,15 @@ QString EditorControl::Text() const
     return decodeKeepingMarks(utf8());
 }
 
+qsizetype EditorControl::byteLength() const
+{
+    return static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+}
+
 qsizetype EditorControl::textLength() const
 {
-    const auto bytes = static_cast<long>(SendScintilla(SCI_GETTEXTLENGTH));
-    return static_cast<qsizetype>(SendScintilla(SCI_COUNTCODEUNITS, 0UL, bytes));
+    // Through the line index: counting from the start would cost the whole text on every call.
+    return offsetOfPosition(byteLength());
 }
 
 void EditorControl::replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
@@ -291,4 +300,122 @@ int EditorControl::caretColumn() const
     const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
     const auto lineStart = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
     return static_cast<int>(SendScintilla(SCI_COUNTCODEUNITS, static_cast<unsigned long>(lineStart), pos)) + 1;
+}
+
+qsizetype EditorControl::clampedPosition(qsizetype offset) const
+{
+    if (offset <= 0)
+        return 0;
+    return std::min(positionOfOffset(offset), byteLength());
+}
+
+std::pair<qsizetype, qsizetype> EditorControl::unitAt(qsizetype offset, TextUnit unit) const
+{
+    const qsizetype length = byteLength();
+    if (unit == TextUnit::Whole)
+        return {0, offsetOfPosition(length)};
+    const qsizetype pos = clampedPosition(offset);
+    qsizetype start = pos;
+    qsizetype end = pos;
+    switch (unit) {
+    case TextUnit::Character:
+        end = pos < length ? static_cast<qsizetype>(SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(pos))) : pos;
+        break;
+    case TextUnit::Word:
+        if (pos == length)
+            break;
+        start = static_cast<qsizetype>(SendScintilla(SCI_WORDSTARTPOSITION, static_cast<unsigned long>(pos), 1L));
+        end = static_cast<qsizetype>(SendScintilla(SCI_WORDENDPOSITION, static_cast<unsigned long>(pos), 1L));
+        if (start == end) { // between words: the run of spaces or punctuation there
+            start = static_cast<qsizetype>(SendScintilla(SCI_WORDSTARTPOSITION, static_cast<unsigned long>(pos), 0L));
+            end = static_cast<qsizetype>(SendScintilla(SCI_WORDENDPOSITION, static_cast<unsigned long>(pos), 0L));
+            start = std::min(start, pos);
+            end = std::max(end, static_cast<qsizetype>(SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(pos))));
+        }
+        break;
+    case TextUnit::Line: {
+        const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
+        start = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)));
+        end = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line + 1)));
+        if (end < start || end > length)
+            end = length;
+        break;
+    }
+    case TextUnit::Whole:
+        break;
+    }
+    return {offsetOfPosition(start), offsetOfPosition(end)};
+}
+
+QString EditorControl::textBetween(qsizetype from, qsizetype to) const
+{
+    qsizetype start = clampedPosition(from);
+    qsizetype end = clampedPosition(to);
+    if (start > end)
+        std::swap(start, end);
+    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
+        static_cast<unsigned long>(start), static_cast<long>(end - start)));
+    return data ? decodeKeepingMarks(QByteArrayView(data, end - start)) : QString();
+}
+
+void EditorControl::replaceBetween(qsizetype from, qsizetype to, const QString& text)
+{
+    qsizetype start = clampedPosition(from);
+    qsizetype end = clampedPosition(to);
+    if (start > end)
+        std::swap(start, end);
+    replaceRange(start, end, text.toUtf8());
+}
+
+qsizetype EditorControl::caretOffset() const
+{
+    return offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS)));
+}
+
+void EditorControl::setCaretOffset(qsizetype offset)
+{
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(clampedPosition(offset)));
+}
+
+std::pair<qsizetype, qsizetype> EditorControl::selectionOffsets() const
+{
+    return {offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_GETANCHOR))),
+        offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS)))};
+}
+
+void EditorControl::selectOffsets(qsizetype anchor, qsizetype caret)
+{
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(clampedPosition(anchor)), static_cast<long>(clampedPosition(caret)));
+}
+
+QRect EditorControl::characterRect(qsizetype offset) const
+{
+    const qsizetype pos = clampedPosition(offset);
+    const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
+    const int x = static_cast<int>(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(pos)));
+    const int y = static_cast<int>(SendScintilla(SCI_POINTYFROMPOSITION, 0UL, static_cast<long>(pos)));
+    const int height = static_cast<int>(SendScintilla(SCI_TEXTHEIGHT, static_cast<unsigned long>(line)));
+    const auto lineEnd = static_cast<qsizetype>(SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)));
+    int width = 0;
+    if (pos < lineEnd) {
+        const auto next = SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(pos));
+        width = static_cast<int>(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, next)) - x;
+    }
+    if (width <= 0) // a line end, or the end of the text: as wide as a space
+        width = std::max(1, static_cast<int>(SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), " ")));
+    return QRect(x, y, width, height);
+}
+
+qsizetype EditorControl::offsetAt(QPoint viewportPoint) const
+{
+    const auto pos = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMPOINTCLOSE,
+        static_cast<unsigned long>(std::max(viewportPoint.x(), 0)), static_cast<long>(viewportPoint.y())));
+    if (viewportPoint.x() < 0 || pos < 0)
+        return -1;
+    return offsetOfPosition(pos);
+}
+
+void EditorControl::scrollToOffsets(qsizetype from, qsizetype to)
+{
+    SendScintilla(SCI_SCROLLRANGE, static_cast<unsigned long>(clampedPosition(to)), static_cast<long>(clampedPosition(from)));
 }

@@ -3,9 +3,12 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
 // Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
@@ -66,6 +69,25 @@ public:
     qsizetype offsetOfPosition(qsizetype bytePosition) const;
     qsizetype positionOfOffset(qsizetype offset) const;
 
+    // What assistive tools ask of the text, in UTF-16 offsets. Every offset given is clamped to
+    // 0..textLength() and every range put the right way round, so no request can reach past the text.
+    enum class TextUnit { Character, Word, Line, Whole };
+    // The unit holding the character at offset (at the very end: an empty range there).
+    std::pair<qsizetype, qsizetype> unitAt(qsizetype offset, TextUnit unit) const;
+    QString textBetween(qsizetype from, qsizetype to) const;
+    void replaceBetween(qsizetype from, qsizetype to, const QString& text);
+    qsizetype caretOffset() const;
+    void setCaretOffset(qsizetype offset);
+    // The selection as anchor and caret; selectOffsets(a, a) leaves none.
+    std::pair<qsizetype, qsizetype> selectionOffsets() const;
+    void selectOffsets(qsizetype anchor, qsizetype caret);
+    // Where the character at offset is drawn, in the viewport's coordinates; at the end of the text,
+    // the place a character typed there would take.
+    QRect characterRect(qsizetype offset) const;
+    // The offset of the character under a point of the viewport, or -1 if no character is there.
+    qsizetype offsetAt(QPoint viewportPoint) const;
+    void scrollToOffsets(qsizetype from, qsizetype to);
+
 signals:
     void Change();
 
@@ -77,4 +99,6 @@ private:
     // Builds the control's UTF-16 line index, which position conversions need, if it is not there.
     void ensureCharacterIndex() const;
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
+    qsizetype byteLength() const;
+    qsizetype clampedPosition(qsizetype offset) const;
 };
