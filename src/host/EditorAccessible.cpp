@@ -38,7 +38,10 @@ QAccessibleInterface* editorFactory(const QString& className, QObject* object)
 }
 } // namespace
 
-EditorAccessible::EditorAccessible(EditorControl* editor) : QAccessibleWidget(editor, QAccessible::EditableText) {}
+EditorAccessible::EditorAccessible(EditorControl* editor) : QAccessibleWidget(editor, QAccessible::EditableText)
+{
+    editor->reportEditsForAccessibility();
+}
 
 void EditorAccessible::install(EditorControl* editor)
 {
@@ -48,11 +51,19 @@ void EditorAccessible::install(EditorControl* editor)
     }();
     Q_UNUSED(installed);
     // The control's own code tells of the caret only through its own interface, which is no longer
-    // made; so the caret and selection events go out from here, and only when someone listens.
+    // made, and of edits only when they bypass EditorControl; so these events go out from here.
     QObject::connect(editor, &QsciScintilla::cursorPositionChanged, editor, [editor] {
         if (!QAccessible::isActive())
             return;
         QAccessibleTextCursorEvent event(editor, toInt(editor->caretOffset()));
+        QAccessible::updateAccessibility(&event);
+    });
+    QObject::connect(editor, &EditorControl::accessibleTextInserted, editor, [editor](qsizetype offset, const QString& text) {
+        QAccessibleTextInsertEvent event(editor, toInt(offset), text);
+        QAccessible::updateAccessibility(&event);
+    });
+    QObject::connect(editor, &EditorControl::accessibleTextRemoved, editor, [editor](qsizetype offset, const QString& text) {
+        QAccessibleTextRemoveEvent event(editor, toInt(offset), text);
         QAccessible::updateAccessibility(&event);
     });
     QObject::connect(editor, &QsciScintilla::selectionChanged, editor, [editor] {

@@ -31,6 +31,167 @@ QString decodeKeepingMarks(QByteArrayView utf8)
 }
 } // namespace
 
+// The control tells of every insertion and removal as it happens, and on the way its own accessibility
+// code counts the characters from the start of the text to the change: a keystroke at the end of a big
+// file would cost the whole file. Edits that come in through this class's own doors (keys, input
+// methods, drops, the clipboard, undo, the program's own changes) are made with only the notices that
+// come before a change switched on; once the edit is done, Change (and linesChanged) go out once, and
+// assistive tools get the same news with offsets taken from the line index.
+class EditorControl::QuietEdits {
+public:
+    explicit QuietEdits(EditorControl& editor) : editor_(editor) { editor_.beginQuiet(); }
+    ~QuietEdits() { editor_.endQuiet(); }
+    QuietEdits(const QuietEdits&) = delete;
+    QuietEdits& operator=(const QuietEdits&) = delete;
+
+private:
+    EditorControl& editor_;
+};
+
+void EditorControl::beginQuiet()
+{
+    if (quietDepth_++ > 0)
+        return;
+    loudMask_ = static_cast<long>(SendScintilla(SCI_GETMODEVENTMASK));
+    // Any bit of the mask lets a notice through, the "performed by" bits included.
+    constexpr long after = SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_PERFORMED_USER | SC_PERFORMED_UNDO
+        | SC_PERFORMED_REDO | SC_MULTISTEPUNDOREDO | SC_LASTSTEPINUNDOREDO | SC_MULTILINEUNDOREDO | SC_STARTACTION;
+    SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>((loudMask_ & ~after) | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
+    quietChanged_ = false;
+    quietLines_ = lines();
+}
+
+void EditorControl::endQuiet()
+{
+    if (--quietDepth_ > 0)
+        return;
+    SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>(loudMask_));
+    takeInsertedText();
+    std::vector<AccessibleEdit> edits;
+    edits.swap(accessibleEdits_);
+    if (!quietChanged_)
+        return;
+    emit textChanged();
+    if (lines() != quietLines_)
+        emit linesChanged();
+    for (const AccessibleEdit& edit : edits) {
+        if (edit.inserted)
+            emit accessibleTextInserted(edit.offset, edit.text);
+        else
+            emit accessibleTextRemoved(edit.offset, edit.text);
+    }
+}
+
+QString EditorControl::bytesAt(qsizetype position, qsizetype length) const
+{
+    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
+        static_cast<unsigned long>(position), static_cast<long>(length)));
+    return data ? decodeKeepingMarks(QByteArrayView(data, length)) : QString();
+}
+
+void EditorControl::noteEdit(int position, int type, int length)
+{
+    if (quietDepth_ == 0 || !(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
+        return;
+    quietChanged_ = true;
+    if (!reportEdits_)
+        return;
+    takeInsertedText();
+    if (type & SC_MOD_BEFOREINSERT) {
+        // The notice before an insertion carries no text: it is read once the insertion is done,
+        // at the next notice or at the end of the edit, before anything else can move it.
+        accessibleEdits_.push_back({true, offsetOfPosition(position), QString()});
+        pendingInsert_ = {position, length};
+    } else {
+        accessibleEdits_.push_back({false, offsetOfPosition(position), bytesAt(position, length)});
+    }
+}
+
+void EditorControl::takeInsertedText()
+{
+    if (pendingInsert_.second > 0 && !accessibleEdits_.empty())
+        accessibleEdits_.back().text = bytesAt(pendingInsert_.first, pendingInsert_.second);
+    pendingInsert_ = {0, 0};
+}
+
+void EditorControl::keyPressEvent(QKeyEvent* event)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::keyPressEvent(event);
+}
+
+void EditorControl::inputMethodEvent(QInputMethodEvent* event)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::inputMethodEvent(event);
+}
+
+void EditorControl::dropEvent(QDropEvent* event)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::dropEvent(event);
+}
+
+void EditorControl::mousePressEvent(QMouseEvent* event)
+{
+    QuietEdits quiet(*this); // the middle button pastes
+    QsciScintilla::mousePressEvent(event);
+}
+
+void EditorControl::undo()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::undo();
+}
+
+void EditorControl::redo()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::redo();
+}
+
+void EditorControl::cut()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::cut();
+}
+
+void EditorControl::paste()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::paste();
+}
+
+void EditorControl::clear()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::clear();
+}
+
+void EditorControl::removeSelectedText()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::removeSelectedText();
+}
+
+void EditorControl::replaceSelectedText(const QString& text)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::replaceSelectedText(text);
+}
+
+void EditorControl::insert(const QString& text)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::insert(text);
+}
+
+void EditorControl::append(const QString& text)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::append(text);
+}
+
 EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
 {
     SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
@@ -38,6 +199,14 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setUtf8(true);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+        [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+            noteEdit(position, type, length);
+        });
+    // Laying a line out measures each of its characters through Qt's text layout, in proportion to the
+    // line's length: seconds for the one line of a minified file. Keeping the layout of every line on
+    // screen, not only the caret's, spares such a line that cost again on every edit of another line.
+    SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_PAGE));
     EditorAccessible::install(this);
 }
 
@@ -66,6 +235,7 @@ qsizetype EditorControl::textLength() const
 
 void EditorControl::replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
 {
+    QuietEdits quiet(*this);
     SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(fromByte), static_cast<long>(toByte));
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
 }
@@ -353,9 +523,7 @@ QString EditorControl::textBetween(qsizetype from, qsizetype to) const
     qsizetype end = clampedPosition(to);
     if (start > end)
         std::swap(start, end);
-    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
-        static_cast<unsigned long>(start), static_cast<long>(end - start)));
-    return data ? decodeKeepingMarks(QByteArrayView(data, end - start)) : QString();
+    return bytesAt(start, end - start);
 }
 
 void EditorControl::replaceBetween(qsizetype from, qsizetype to, const QString& text)

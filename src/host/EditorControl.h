@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
 // Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
@@ -88,10 +89,54 @@ public:
     qsizetype offsetAt(QPoint viewportPoint) const;
     void scrollToOffsets(qsizetype from, qsizetype to);
 
+    // Edits through these come back as one Change each, without the control's per-change notices
+    // (see QuietEdits in the source).
+    void undo() override;
+    void redo() override;
+    void cut() override;
+    void paste() override;
+    void clear() override;
+    void removeSelectedText() override;
+    void replaceSelectedText(const QString& text) override;
+    void insert(const QString& text) override;
+    void append(const QString& text) override;
+
+    // Once an assistive tool has asked for the editor's accessible text, edits are told to it too.
+    void reportEditsForAccessibility() { reportEdits_ = true; }
+
 signals:
     void Change();
+    // Each insertion and removal of an edit, once the edit is done, at its UTF-16 offset in the text
+    // of that moment; only after reportEditsForAccessibility.
+    void accessibleTextInserted(qsizetype offset, const QString& text);
+    void accessibleTextRemoved(qsizetype offset, const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    class QuietEdits;
+    struct AccessibleEdit {
+        bool inserted;
+        qsizetype offset;
+        QString text;
+    };
+    void beginQuiet();
+    void endQuiet();
+    void noteEdit(int position, int type, int length);
+    void takeInsertedText();
+    QString bytesAt(qsizetype position, qsizetype length) const;
+    std::pair<qsizetype, qsizetype> pendingInsert_{0, 0};
+    bool reportEdits_ = false;
+    int quietDepth_ = 0;
+    long loudMask_ = 0;
+    bool quietChanged_ = false;
+    int quietLines_ = 0;
+    std::vector<AccessibleEdit> accessibleEdits_;
+
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();

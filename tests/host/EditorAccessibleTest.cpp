@@ -4,6 +4,8 @@
 #include "host/EditorControl.h"
 
 #include <QAccessible>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -123,5 +125,25 @@ TEST_F(EditorAccessibleTest, AnEmptyTextAndEditsFromOutside)
     editable->replaceText(INT_MAX, 6, QStringLiteral("B {}"));
     editable->deleteText(5, 0);
     EXPECT_EQ(editor.Text(), QStringLiteral(" B {}"));
+}
+
+TEST_F(EditorAccessibleTest, EditsAreToldOnceWithUtf16Offsets)
+{
+    QSignalSpy change(&editor, &EditorControl::Change);
+    QSignalSpy inserted(&editor, &EditorControl::accessibleTextInserted);
+    QSignalSpy removed(&editor, &EditorControl::accessibleTextRemoved);
+    editor.setSelStart(11);
+    QTest::keyClick(&editor, Qt::Key_Y);
+    editor.undo();
+    editor.setSelStart(1);
+    editor.setSelLength(3);
+    editor.cut();
+    EXPECT_EQ(editor.Text(), QStringLiteral("a\r\nint x"));
+    EXPECT_EQ(change.count(), 3);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0], (QVariantList{qsizetype(11), QStringLiteral("y")}));
+    ASSERT_EQ(removed.count(), 2);
+    EXPECT_EQ(removed[0], (QVariantList{qsizetype(11), QStringLiteral("y")}));
+    EXPECT_EQ(removed[1], (QVariantList{qsizetype(1), QStringLiteral("\u00e9\U0001F600")}));
 }
 } // namespace
