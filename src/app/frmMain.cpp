@@ -5,8 +5,11 @@
 #include "document/EditCommands.h"
 #include "host/AppInfo.h"
 #include "host/EditorControl.h"
+#include "host/HostError.h"
 #include "host/HostServices.h"
+#include "javatools/CompilerOutputPanel.h"
 #include "javatools/JavaTools.h"
+#include "javatools/NewApplet.h"
 #include "search/Search.h"
 
 #include <Qsci/qscicommand.h>
@@ -17,6 +20,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -27,13 +31,20 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     setWindowTitle(AppInfo::Title);
     cd1_ = host_.makeFileDialog(this);
     createEditor();
-    document_ = std::make_unique<Document>(*text1_, *cd1_, host_, [this](const QString& caption) { setWindowTitle(caption); });
+    document_ = std::make_unique<Document>(*text1_, *cd1_, host_);
+    connect(document_.get(), &Document::currentFileChanged, this,
+            [this] { setWindowTitle(AppInfo::TitlePrefix + document_->displayName()); });
     javaTools_ = std::make_unique<JavaTools>(*this, *document_, *text1_, host_);
     createActions();
     createToolBar();
     createStatusBar();
     setTabOrder(toolbar1_, text1_);
     text1_->setFocus();
+
+    // The output panel never takes the focus when it opens, and Tab is a character in the editor:
+    // F6 moves between the editor and the panel, so that its links can be followed from the keyboard.
+    auto* switchPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(switchPane, &QShortcut::activated, this, &frmMain::switchPane);
 
     timer1_ = new QTimer(this);
     timer1_->setInterval(500);
@@ -43,7 +54,11 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     updateCaretPanel();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The wizard writes into this window's document; it must not outlive it.
+    NewApplet::closeWizard();
+}
 
 void frmMain::createEditor()
 {
@@ -101,7 +116,7 @@ QAction* frmMain::addCommand(const QString& name, const QString& caption, void (
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
     action->setShortcuts(shortcuts);
-    connect(action, &QAction::triggered, this, handler);
+    connect(action, &QAction::triggered, this, [this, handler] { runFromMenu(handler); });
     return action;
 }
 
@@ -147,6 +162,16 @@ void frmMain::createActions()
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelp->addAction(addCommand(QStringLiteral("mnuAbout"), QStringLiteral("About..."), &frmMain::mnuAbout_Click));
+}
+
+void frmMain::runFromMenu(void (frmMain::*handler)())
+{
+    // A command from a menu that fails tells the user why; the window stays as it was.
+    try {
+        (this->*handler)();
+    } catch (const HostError& error) {
+        host_.messageBox->show(error.message(), mb::OKOnly | mb::Exclamation, AppInfo::Title);
+    }
 }
 
 QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
@@ -264,7 +289,7 @@ void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBo
 void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
 void frmMain::mnuFindPrevious_Click() { Search::findNext(*text1_, *host_.messageBox, true); }
 
-void frmMain::mnuNewApplet_Click() { javaTools_->mnuNewApplet_Click(); }
+void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
 void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
 
@@ -272,25 +297,27 @@ void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
 
 void frmMain::Toolbar1_ButtonClick(QAction* button)
 {
+    static const QHash<QString, void (frmMain::*)()> commands = {
+        {QStringLiteral("New"), &frmMain::mnuNew_Click},     {QStringLiteral("Save"), &frmMain::mnuSave_Click},
+        {QStringLiteral("Open"), &frmMain::mnuOpen_Click},   {QStringLiteral("Find"), &frmMain::mnuFind_Click},
+        {QStringLiteral("Cut"), &frmMain::mnuCut_Click},     {QStringLiteral("Copy"), &frmMain::mnuCopy_Click},
+        {QStringLiteral("Paste"), &frmMain::mnuPaste_Click}, {QStringLiteral("Compile"), &frmMain::mnuCompile_Click},
+    };
+    const auto command = commands.constFind(button ? button->property("Key").toString() : QString());
+    if (command == commands.constEnd())
+        return;
     try {
-        const QString key = button ? button->property("Key").toString() : QString();
-        if (key == QLatin1String("New"))
-            mnuNew_Click();
-        else if (key == QLatin1String("Save"))
-            mnuSave_Click();
-        else if (key == QLatin1String("Open"))
-            mnuOpen_Click();
-        else if (key == QLatin1String("Find"))
-            mnuFind_Click();
-        else if (key == QLatin1String("Cut"))
-            mnuCut_Click();
-        else if (key == QLatin1String("Copy"))
-            mnuCopy_Click();
-        else if (key == QLatin1String("Paste"))
-            mnuPaste_Click();
-        else if (key == QLatin1String("Compile"))
-            mnuCompile_Click();
-    } catch (...) {
+        (this->*command.value())();
+    } catch (const HostError&) {
         // A command started from the toolbar that fails ends there, without a message.
     }
+}
+
+void frmMain::switchPane()
+{
+    CompilerOutputPanel* panel = javaTools_->outputPanel();
+    if (panel->isVisible() && !panel->view()->hasFocus())
+        panel->view()->setFocus(Qt::ShortcutFocusReason);
+    else
+        text1_->setFocus(Qt::ShortcutFocusReason);
 }
