@@ -35,10 +35,12 @@ A11Y_PY = "/usr/bin/python3"
 LISTENER = r"""
 import pyatspi, sys
 pid = int(sys.argv[1])
+heard = open(sys.argv[2], "a", buffering=1)
 def on_event(event):
     try:
         if event.host_application.get_process_id() != pid:
             return
+        heard.write(event.type + "\n")
         text = event.source.queryText()
         caret = text.caretOffset
         text.getTextAtOffset(caret, pyatspi.TEXT_BOUNDARY_LINE_START)
@@ -155,7 +157,8 @@ def run(args, env, path):
         figures["window shows (s)"] = round(shown - start, 2)
         figures["open, until idle (s)"] = round(busy, 2)
         if args.bus:
-            listener = subprocess.Popen([A11Y_PY, "-c", LISTENER, str(proc.pid)], env=env, stdout=subprocess.PIPE,
+            heard = os.path.join(os.path.dirname(path), "heard.txt")
+            listener = subprocess.Popen([A11Y_PY, "-c", LISTENER, str(proc.pid), heard], env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.DEVNULL, text=True)
             listener.stdout.readline()
             wait_idle(proc.pid, time.monotonic(), args.timeout)
@@ -172,6 +175,9 @@ def run(args, env, path):
                 walls.append(wall * 1000)
                 cpus.append((cpu - cpu_start) * 1000)
             figures[label] = {"busy ms": round(statistics.median(walls)), "cpu ms": round(statistics.median(cpus), 1)}
+        if args.bus:
+            with open(heard) as f:
+                figures["events heard"] = sum(1 for _ in f)
         return figures
     finally:
         for p in (listener, proc):
