@@ -204,10 +204,6 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
         [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
             noteEdit(position, type, length);
         });
-    // Laying a line out measures each of its characters through Qt's text layout, in proportion to the
-    // line's length: seconds for the one line of a minified file. Keeping the layout of every line on
-    // screen, not only the caret's, spares such a line that cost again on every edit of another line.
-    SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_PAGE));
     EditorAccessible::install(this);
 }
 

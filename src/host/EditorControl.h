@@ -12,8 +12,9 @@
 #include <vector>
 
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
-// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
-// the text, the program's own included. Text may hold NUL characters: they pass through unharmed.
+// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted after every change of
+// the text, the program's own included (once for an edit that makes several, such as a replacement or
+// an undo). Text may hold NUL characters: they pass through unharmed.
 class EditorControl : public QsciScintilla {
     Q_OBJECT
 
