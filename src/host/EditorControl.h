@@ -4,14 +4,18 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
-// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
-// the text, the program's own included. Text may hold NUL characters: they pass through unharmed.
+// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted after every change of
+// the text, the program's own included (once for an edit that makes several, such as a replacement or
+// an undo). Text may hold NUL characters: they pass through unharmed.
 class EditorControl : public QsciScintilla {
     Q_OBJECT
 
@@ -85,13 +89,73 @@ public:
     bool indicatorAt(int indicator, qsizetype offset) const;
     QList<std::pair<qsizetype, qsizetype>> indicatorRanges(int indicator) const;
 
-    // The offset of the character under a point of the viewport; -1 when the point is not on text.
-    qsizetype offsetAt(const QPoint& point) const;
+    // What assistive tools ask of the text, in UTF-16 offsets. Every offset given is clamped to
+    // 0..textLength() and every range put the right way round, so no request can reach past the text.
+    enum class TextUnit { Character, Word, Line, Whole };
+    // The unit holding the character at offset (at the very end: an empty range there).
+    std::pair<qsizetype, qsizetype> unitAt(qsizetype offset, TextUnit unit) const;
+    QString textBetween(qsizetype from, qsizetype to) const;
+    void replaceBetween(qsizetype from, qsizetype to, const QString& text);
+    qsizetype caretOffset() const;
+    void setCaretOffset(qsizetype offset);
+    // The selection as anchor and caret; selectOffsets(a, a) leaves none.
+    std::pair<qsizetype, qsizetype> selectionOffsets() const;
+    void selectOffsets(qsizetype anchor, qsizetype caret);
+    // Where the character at offset is drawn, in the viewport's coordinates; at the end of the text,
+    // the place a character typed there would take.
+    QRect characterRect(qsizetype offset) const;
+    // The offset of the character under a point of the viewport, or -1 if no character is there.
+    qsizetype offsetAt(QPoint viewportPoint) const;
+    void scrollToOffsets(qsizetype from, qsizetype to);
+
+    // Edits through these come back as one Change each, without the control's per-change notices
+    // (see QuietEdits in the source).
+    void undo() override;
+    void redo() override;
+    void cut() override;
+    void paste() override;
+    void clear() override;
+    void removeSelectedText() override;
+    void replaceSelectedText(const QString& text) override;
+    void insert(const QString& text) override;
+    void append(const QString& text) override;
+
+    // Once an assistive tool has asked for the editor's accessible text, edits are told to it too.
+    void reportEditsForAccessibility() { reportEdits_ = true; }
 
 signals:
     void Change();
+    // Each insertion and removal of an edit, once the edit is done, at its UTF-16 offset in the text
+    // of that moment; only after reportEditsForAccessibility.
+    void accessibleTextInserted(qsizetype offset, const QString& text);
+    void accessibleTextRemoved(qsizetype offset, const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    class QuietEdits;
+    struct AccessibleEdit {
+        bool inserted;
+        qsizetype offset;
+        QString text;
+    };
+    void beginQuiet();
+    void endQuiet();
+    void noteEdit(int position, int type, int length);
+    void takeInsertedText();
+    QString bytesAt(qsizetype position, qsizetype length) const;
+    std::pair<qsizetype, qsizetype> pendingInsert_{0, 0};
+    bool reportEdits_ = false;
+    int quietDepth_ = 0;
+    long loudMask_ = 0;
+    bool quietChanged_ = false;
+    int quietLines_ = 0;
+    std::vector<AccessibleEdit> accessibleEdits_;
+
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();
@@ -99,4 +163,6 @@ private:
     // Builds the control's UTF-16 line index, which position conversions need, if it is not there.
     void ensureCharacterIndex() const;
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
+    qsizetype byteLength() const;
+    qsizetype clampedPosition(qsizetype offset) const;
 };
