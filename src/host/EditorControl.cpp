@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstddef>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
@@ -332,4 +333,35 @@ int EditorControl::caretColumn() const
     const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
     const auto lineStart = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
     return static_cast<int>(SendScintilla(SCI_COUNTCODEUNITS, static_cast<unsigned long>(lineStart), pos)) + 1;
+}
+
+qsizetype EditorControl::offsetOfLine(int line) const
+{
+    if (line <= 0)
+        return 0;
+    if (line >= lines())
+        return textLength();
+    ensureCharacterIndex();
+    return static_cast<qsizetype>(
+        SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line), SC_LINECHARACTERINDEX_UTF16));
+}
+
+void EditorControl::fillIndicator(int indicator, qsizetype offset, qsizetype length)
+{
+    const auto from = static_cast<long>(positionOfOffset(offset));
+    const auto to = static_cast<long>(positionOfOffset(offset + std::max<qsizetype>(length, 0)));
+    SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+    SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(from), to - from);
+}
+
+void EditorControl::clearIndicator(int indicator)
+{
+    SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, static_cast<long>(SendScintilla(SCI_GETTEXTLENGTH)));
+}
+
+bool EditorControl::hasIndicatorAt(int indicator, qsizetype offset) const
+{
+    return SendScintilla(SCI_INDICATORVALUEAT, static_cast<unsigned long>(indicator),
+                         static_cast<long>(positionOfOffset(offset))) != 0;
 }

@@ -74,6 +74,15 @@ public:
     int caretLine() const;
     int caretColumn() const;
 
+    // The offset where line (0-based) starts; the text's length past the last line.
+    qsizetype offsetOfLine(int line) const;
+    // Indicators: ranges of the text drawn with the given indicator's style (indicatorDefine), kept
+    // in place as the text around them changes. Offsets as SelStart.
+    void fillIndicator(int indicator, qsizetype offset, qsizetype length);
+    void clearIndicator(int indicator);
+    // Whether the character at offset carries the indicator.
+    bool hasIndicatorAt(int indicator, qsizetype offset) const;
+
     qsizetype offsetOfPosition(qsizetype bytePosition) const;
     qsizetype positionOfOffset(qsizetype offset) const;
 

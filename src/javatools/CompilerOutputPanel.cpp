@@ -1,13 +1,23 @@
 #include "CompilerOutputPanel.h"
 
+#include "JavaSource.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+
+#include <limits>
 
 namespace {
 constexpr auto LinkPrefix = QLatin1String("diagnostic:");
@@ -62,12 +72,68 @@ CompilerOutputPanel::CompilerOutputPanel(QWidget* parent)
     setObjectName(QStringLiteral("CompilerOutput"));
     view_->setObjectName(QStringLiteral("txtCompilerOutput"));
     view_->setAccessibleName(QStringLiteral("Compiler output"));
-    setWidget(view_);
+    auto* pane = new QWidget(this);
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    column->addWidget(view_);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(4, 0, 4, 2);
+    auto* label = new QLabel(QStringLiteral("&Input:"), pane);
+    input_ = new QLineEdit(pane);
+    input_->setObjectName(QStringLiteral("txtProgramInput"));
+    input_->setAccessibleName(QStringLiteral("Program input"));
+    input_->setMaxLength(std::numeric_limits<int>::max());
+    input_->setPlaceholderText(QStringLiteral("Text for the running program; Enter sends it"));
+    label->setBuddy(input_);
+    stop_ = new QPushButton(QStringLiteral("&Stop"), pane);
+    stop_->setObjectName(QStringLiteral("cmdStop"));
+    stop_->setAccessibleName(QStringLiteral("Stop"));
+    stop_->setToolTip(QStringLiteral("Ends the running program and every process it started"));
+    row->addWidget(label);
+    row->addWidget(input_, 1);
+    row->addWidget(stop_);
+    column->addLayout(row);
+    setWidget(pane);
+    connect(input_, &QLineEdit::returnPressed, this, &CompilerOutputPanel::submitInput);
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (inputTask_ != 0)
+            emit stopRequested(inputTask_);
+    });
+    setInputTask(0);
     setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     toggleViewAction()->setObjectName(QStringLiteral("mnuCompilerOutput"));
     toggleViewAction()->setText(QStringLiteral("Compiler Output"));
     connect(view_, &CompilerOutputView::lineActivated, this, &CompilerOutputPanel::activateBlock);
+}
+
+void CompilerOutputPanel::setInputTask(qint64 taskId)
+{
+    inputTask_ = taskId;
+    input_->setEnabled(taskId != 0);
+    stop_->setEnabled(taskId != 0);
+}
+
+void CompilerOutputPanel::submitInput()
+{
+    if (inputTask_ == 0)
+        return;
+    const QString text = input_->text();
+    input_->clear();
+    emit inputEntered(inputTask_, text);
+}
+
+void CompilerOutputPanel::echoInput(qint64 taskId, const QString& text)
+{
+    // Typed text joins the prompt the program printed, if it has not ended its line.
+    processOutput(taskId, text + u'\n', Channel::Output);
+}
+
+bool CompilerOutputPanel::hasFocusInside() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == this || isAncestorOf(focus));
 }
 
 void CompilerOutputPanel::reveal()
@@ -161,6 +227,25 @@ void CompilerOutputPanel::processOutput(qint64 taskId, const QString& text, Chan
         writeLine(taskId, pending, channel);
 }
 
+void CompilerOutputPanel::followDiagnostic(qint64 taskId, const QString& line)
+{
+    // After a diagnostic javac shows the source line, then a line with "^" under the column.
+    Run& run = runs_[taskId];
+    if (run.lastDiagnostic < 0)
+        return;
+    if (++run.linesAfterDiagnostic == 1) {
+        run.diagnosticSource = line;
+        return;
+    }
+    const int column = javacCaretColumn(run.diagnosticSource, line);
+    if (column >= 0) {
+        diagnostics_[run.lastDiagnostic].column = column;
+        emit diagnosticLocated(diagnostics_[run.lastDiagnostic]);
+    }
+    run.lastDiagnostic = -1;
+    run.diagnosticSource.clear();
+}
+
 void CompilerOutputPanel::writeLine(qint64 taskId, const QString& line, Channel)
 {
     ensureHeader(taskId);
@@ -172,10 +257,16 @@ void CompilerOutputPanel::writeLine(qint64 taskId, const QString& line, Channel)
         const int index = static_cast<int>(diagnostics_.size());
         diagnostics_.push_back({taskId, *diagnostic, path});
         diagnosticBlocks_.push_back(append(line, Kind::Link, index));
+        if (runs_.contains(taskId)) {
+            runs_[taskId].lastDiagnostic = index;
+            runs_[taskId].linesAfterDiagnostic = 0;
+        }
         emit diagnosticReported(diagnostics_.back());
         return;
     }
     append(line, Kind::Output);
+    if (runs_.contains(taskId))
+        followDiagnostic(taskId, line);
 }
 
 void CompilerOutputPanel::flush(qint64 taskId)
