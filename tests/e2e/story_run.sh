@@ -3,7 +3,7 @@
 # with Scanner and adds them with a class beside it is typed, compiled (which saves it first, through
 # the save dialog) and run with F5; the numbers are typed into the panel's input line and the sum
 # appears. Then a program that loops for ever, and starts a process of its own, is run and ended with
-# Stop: neither it nor its child is left behind.
+# Stop, and run again and left running when the editor closes: neither it nor its child is left behind.
 source "$(dirname "$0")/lib/e2e.sh"
 source "$(dirname "$0")/lib/a11y.sh"
 source "$(dirname "$0")/lib/user.sh"
@@ -85,7 +85,22 @@ until [ -z "$(leftovers "$looping")" ]; do
 done
 e2e_log "ok: nothing left behind"
 
+# Leaving the editor while the program runs ends it too.
+e2e_keys "$win" F5
+a11y_expect "$main" text '.*\[5\] java -cp .* Loop .*' --role text --name 'Compiler output' --timeout 60
+deadline=$((SECONDS + 60))
+until [ -n "$(leftovers "^sleep $marker\$")" ]; do
+    [ $SECONDS -lt $deadline ] || e2e_fail "the looping program did not start again: $(output_text)"
+    sleep 0.2
+done
+
 e2e_close_window "$win"
 e2e_wait_exit
 e2e_expect_eq "$E2E_APP_STATUS" 0 "exit status"
+deadline=$((SECONDS + 10))
+until [ -z "$(leftovers "$looping")" ]; do
+    [ $SECONDS -lt $deadline ] || e2e_fail "left behind by the editor: $(leftovers "$looping" | paste -sd' ')"
+    sleep 0.2
+done
+e2e_log "ok: the editor ended the program when it closed"
 e2e_pass
