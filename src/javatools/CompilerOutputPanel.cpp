@@ -229,21 +229,23 @@ void CompilerOutputPanel::processOutput(qint64 taskId, const QString& text, Chan
 
 void CompilerOutputPanel::followDiagnostic(qint64 taskId, const QString& line)
 {
-    // After a diagnostic javac shows the source line, then a line with "^" under the column.
+    // After a diagnostic's first line javac shows the source line, then a line with "^" under the
+    // column; a message of several lines may come between.
+    constexpr int MaxLinesToCaret = 6;
     Run& run = runs_[taskId];
     if (run.lastDiagnostic < 0)
         return;
-    if (++run.linesAfterDiagnostic == 1) {
-        run.diagnosticSource = line;
-        return;
-    }
-    const int column = javacCaretColumn(run.diagnosticSource, line);
+    const int column = ++run.linesAfterDiagnostic >= 2 ? javacCaretColumn(run.diagnosticSource, line) : -1;
     if (column >= 0) {
         diagnostics_[run.lastDiagnostic].column = column;
         emit diagnosticLocated(diagnostics_[run.lastDiagnostic]);
     }
-    run.lastDiagnostic = -1;
-    run.diagnosticSource.clear();
+    if (column >= 0 || run.linesAfterDiagnostic >= MaxLinesToCaret) {
+        run.lastDiagnostic = -1;
+        run.diagnosticSource.clear();
+        return;
+    }
+    run.diagnosticSource = line;
 }
 
 void CompilerOutputPanel::writeLine(qint64 taskId, const QString& line, Channel)

@@ -27,9 +27,9 @@ QString noMainText(const JavaProgramInfo& info)
     else
         text += QStringLiteral("%1 has none, so there is nothing to run.").arg(info.firstClass);
     if (info.isApplet) {
-        text += QStringLiteral("\n\n%1 is an applet. Applets ran inside a web browser or the JDK's appletviewer, and "
-                               "JDK 11 and later no longer have either: an applet cannot run there. To run it, give it "
-                               "a main method (for example one that shows it in a Frame).")
+        text += QStringLiteral("\n\n%1 is an applet, and applets cannot run on JDK 11 and later: they ran in a web "
+                               "browser or the JDK's appletviewer, and neither exists there any more. To run it, give "
+                               "it a main method (for example one that shows it in a Frame).")
                     .arg(info.firstClass);
     }
     return text;

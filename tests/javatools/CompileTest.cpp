@@ -467,7 +467,7 @@ TEST_F(RunTest, WhatCannotRunIsExplained)
     };
     const Case cases[] = {
         {"the wizard's applet", "/Hello.java", "import java.applet.*;\r\npublic class Hello extends Applet\r\n{\r\n}\r\n",
-         "an applet. Applets ran inside a web browser or the JDK's appletviewer, and JDK 11 and later"},
+         "Hello is an applet, and applets cannot run on JDK 11 and later"},
         {"a package in the wrong folder", "/Sum.java", SumSource, "declares the package calc, so Run needs it in a folder calc"},
     };
     for (const Case& c : cases) {
