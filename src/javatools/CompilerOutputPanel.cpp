@@ -17,10 +17,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
 constexpr auto LinkPrefix = QLatin1String("diagnostic:");
+// A program that prints for ever must not fill the memory: the panel keeps the latest lines.
+constexpr int MaxLines = 20000;
 }
 
 CompilerOutputView::CompilerOutputView(QWidget* parent) : QPlainTextEdit(parent)
@@ -29,6 +32,7 @@ CompilerOutputView::CompilerOutputView(QWidget* parent) : QPlainTextEdit(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
+    setMaximumBlockCount(MaxLines);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     viewport()->setMouseTracking(true);
 }
@@ -180,10 +184,23 @@ int CompilerOutputPanel::append(const QString& text, Kind kind, int diagnosticIn
     empty_ = false;
     cursor.insertText(text, format);
     cursor.block().setUserState(diagnosticIndex);
+    ++appended_;
+    keepFirstLink();
 
     if (atEnd)
         bar->setValue(bar->maximum());
     return cursor.blockNumber();
+}
+
+void CompilerOutputPanel::keepFirstLink()
+{
+    const int dropped = appended_ - view_->document()->blockCount();
+    if (dropped <= 0)
+        return;
+    // The text now starts inside what was appended: the first line keeps its own link, if any.
+    const auto first = std::lower_bound(diagnosticBlocks_.cbegin(), diagnosticBlocks_.cend(), dropped);
+    const bool isLink = first != diagnosticBlocks_.cend() && *first == dropped;
+    view_->document()->firstBlock().setUserState(isLink ? static_cast<int>(first - diagnosticBlocks_.cbegin()) : -1);
 }
 
 void CompilerOutputPanel::ensureHeader(qint64 taskId)
@@ -212,6 +229,12 @@ void CompilerOutputPanel::processOutput(qint64 taskId, const QString& text, Chan
 {
     const int slot = channel == Channel::Error ? 1 : 0;
     QString pending = runs_.contains(taskId) ? runs_[taskId].pending[slot] + text : text;
+    // The lines of one piece are laid out, trimmed and announced (to a screen reader too) at once:
+    // a program printing without pause must not flood the window with one change per line.
+    QScrollBar* bar = view_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor batch(view_->document());
+    batch.beginEditBlock();
     qsizetype start = 0;
     for (qsizetype end = pending.indexOf(u'\n'); end >= 0; end = pending.indexOf(u'\n', start)) {
         QString line = pending.mid(start, end - start);
@@ -225,6 +248,10 @@ void CompilerOutputPanel::processOutput(qint64 taskId, const QString& text, Chan
         runs_[taskId].pending[slot] = pending;
     else if (!pending.isEmpty())
         writeLine(taskId, pending, channel);
+    batch.endEditBlock();
+    keepFirstLink();
+    if (atEnd)
+        bar->setValue(bar->maximum());
 }
 
 void CompilerOutputPanel::followDiagnostic(qint64 taskId, const QString& line)
@@ -258,7 +285,8 @@ void CompilerOutputPanel::writeLine(qint64 taskId, const QString& line, Channel)
         const QString path = QDir::cleanPath(QDir(directory).absoluteFilePath(diagnostic->file));
         const int index = static_cast<int>(diagnostics_.size());
         diagnostics_.push_back({taskId, *diagnostic, path});
-        diagnosticBlocks_.push_back(append(line, Kind::Link, index));
+        append(line, Kind::Link, index);
+        diagnosticBlocks_.push_back(appended_ - 1);
         if (runs_.contains(taskId)) {
             runs_[taskId].lastDiagnostic = index;
             runs_[taskId].linesAfterDiagnostic = 0;
@@ -314,7 +342,10 @@ void CompilerOutputPanel::note(qint64 taskId, const QString& text)
 
 int CompilerOutputPanel::blockOfDiagnostic(int index) const
 {
-    return index >= 0 && index < diagnosticBlocks_.size() ? diagnosticBlocks_[index] : -1;
+    if (index < 0 || index >= diagnosticBlocks_.size())
+        return -1;
+    const int block = diagnosticBlocks_[index] - (appended_ - view_->document()->blockCount());
+    return block >= 0 ? block : -1;
 }
 
 bool CompilerOutputPanel::activateBlock(int blockNumber)

@@ -44,7 +44,7 @@ private:
 // The compiler output panel at the bottom of the main window. It receives what the console
 // programs the host starts print: each run gets a header with its command line, its output and
 // error streams line by line as they arrive, and its exit status; runs that overlap repeat their
-// header where their output resumes. Below the text, an input line and a Stop button serve the
+// header where their output resumes. It keeps the latest 20,000 lines. Below the text, an input line and a Stop button serve the
 // program being run (setInputTask): what is typed goes to its standard input on Enter.
 class CompilerOutputPanel : public QDockWidget, public ConsoleOutput {
     Q_OBJECT
@@ -105,6 +105,7 @@ private:
     void submitInput();
     void flush(qint64 taskId);
     void ensureHeader(qint64 taskId);
+    void keepFirstLink();
     int append(const QString& text, Kind kind, int diagnosticIndex = -1);
     QString label(qint64 taskId) const;
 
@@ -114,7 +115,8 @@ private:
     qint64 inputTask_ = 0;
     QHash<qint64, Run> runs_;
     QList<ReportedDiagnostic> diagnostics_;
-    QList<int> diagnosticBlocks_;
+    QList<int> diagnosticBlocks_; // counted in appended lines, the dropped ones included
+    int appended_ = 0;
     qint64 lastWritten_ = 0; // the run the last line belongs to
     int runCount_ = 0;
     bool empty_ = true;

@@ -493,3 +493,28 @@ TEST_F(RunTest, WhatCannotRunIsExplained)
     EXPECT_EQ(panel.inputTask(), 0);
 }
 } // namespace
+
+namespace {
+TEST_F(CompileTest, APanelFloodedByAProgramKeepsItsLatestLinesAndTheirLinks)
+{
+    panel.processStarted(1, "java Flood", "/p");
+    panel.processOutput(1, "A.java:1: error: early\n", ConsoleOutput::Channel::Error);
+    QString flood;
+    for (int i = 0; i < 20000; ++i)
+        flood += QStringLiteral("line %1\n").arg(i);
+    panel.processOutput(1, flood, ConsoleOutput::Channel::Output);
+    panel.processOutput(1, "A.java:2: error: late\n", ConsoleOutput::Channel::Error);
+
+    EXPECT_EQ(panel.view()->document()->blockCount(), 20000);
+    EXPECT_EQ(panel.blockOfDiagnostic(0), -1);
+    const QTextBlock late = panel.view()->document()->findBlockByNumber(panel.blockOfDiagnostic(1));
+    EXPECT_EQ(late.text(), "A.java:2: error: late");
+    QString activated;
+    QObject::connect(&panel, &CompilerOutputPanel::diagnosticActivated, &panel,
+            [&](const ReportedDiagnostic& reported) { activated = reported.diagnostic.message; });
+    host.messageBox->willAnswer(mb::No);
+    ASSERT_TRUE(panel.activateBlock(panel.blockOfDiagnostic(1)));
+    EXPECT_EQ(activated, "late");
+    EXPECT_FALSE(panel.activateBlock(0));
+}
+} // namespace
