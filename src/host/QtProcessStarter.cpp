@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -223,7 +224,12 @@ qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& commandLi
     if (how.interactive) {
         // A session of its own makes the program the leader of a process group that holds every
         // process it starts, so that stop can end them all.
-        process->setChildProcessModifier([] { ::setsid(); });
+        // Its own session also keeps it from the hangup a dying editor would send, so it is told to
+        // end with the editor however the editor ends (the destructor covers its descendants).
+        process->setChildProcessModifier([] {
+            ::setsid();
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        });
     } else {
         process->setStandardInputFile(QProcess::nullDevice());
     }
