@@ -73,7 +73,8 @@ bool DiagnosticMarks::markColumn(int line, int column, bool isError)
     }
     if (length == 0)
         return false;
-    text1_.fillIndicator(isError ? ErrorIndicator : WarningIndicator, text1_.offsetOfLine(line) + column, length);
+    const qsizetype start = text1_.offsetOfLine(line) + column;
+    text1_.fillIndicator(isError ? ErrorIndicator : WarningIndicator, start, start + length);
     markedText_ = text1_.documentId();
     hasIndicators_ = true;
     return true;

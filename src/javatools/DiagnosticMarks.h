@@ -16,7 +16,8 @@ class DiagnosticMarks : public QObject {
 
 public:
     enum Marker { ErrorMarker = 8, WarningMarker = 9 };
-    enum Indicator { ErrorIndicator = 8, WarningIndicator = 9 };
+    // Apart from the check-while-typing squiggles, so that each is cleared by its own owner.
+    enum Indicator { ErrorIndicator = 10, WarningIndicator = 11 };
 
     DiagnosticMarks(EditorControl& text1, Document& document, QObject* parent = nullptr);
     ~DiagnosticMarks() override;

@@ -1,5 +1,6 @@
 #include "JavaTools.h"
 
+#include "CheckWhileTyping.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
 #include "JavaSource.h"
@@ -54,7 +55,26 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
         goToDiagnostic(reported.path, reported.diagnostic.line, reported.column);
     });
     host_.processes->setConsoleOutput(panel_);
+    setUpCheckWhileTyping();
     run_ = new RunProgram(*this, document_, text1_, host_, this);
+}
+
+void JavaTools::setUpCheckWhileTyping()
+{
+    CheckWhileTyping::Hooks hooks;
+    hooks.source = [this] {
+        if (!document_.HasFileName())
+            return CheckWhileTyping::Source{document_.CurrentFileName(), QString()};
+        const QFileInfo file(absolutePath(document_.CurrentFileName()));
+        return CheckWhileTyping::Source{file.filePath(), file.path()};
+    };
+    // What a compile still reports once the check has shown its marks is older than they are.
+    hooks.checkShown = [this] { lastCompileTask_ = 0; };
+    hooks.report = [this](const QString& line) { panel_->note(0, line); };
+    const QStringList command = host_.checkServiceCommand ? host_.checkServiceCommand() : QStringList();
+    checker_ = new CheckWhileTyping(text1_, *marks_, command, std::move(hooks), this);
+    // Another file, or the same text under a new name: what was found no longer holds.
+    connect(&document_, &Document::currentFileChanged, checker_, &CheckWhileTyping::recheck);
 }
 
 JavaTools::~JavaTools()
@@ -96,10 +116,11 @@ ConsoleStart JavaTools::consoleStartForDocument() const
 
 qint64 JavaTools::compile()
 {
-    marks_->clear();
     lastCompileTask_ = 0;
     if (!saveForTools(QStringLiteral("Compile")))
         return 0;
+    marks_->clear();
+    checker_->compileStarted();
     // An absolute path: a name beginning with "-" or "@" is never taken for an option or an
     // argument file.
     const QString path = absolutePath(document_.CurrentFileName());

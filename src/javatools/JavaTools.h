@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+class CheckWhileTyping;
 class CompilerOutputPanel;
 class DiagnosticMarks;
 class Document;
@@ -44,6 +45,8 @@ public:
     QAction* outputPanelAction() const;
     CompilerOutputPanel* outputPanel() const { return panel_; }
     DiagnosticMarks& marks() { return *marks_; }
+    // Tools > "Check While Typing" and its count for the status bar.
+    CheckWhileTyping& checkWhileTyping() const { return *checker_; }
 
     // Goes to line (1-based) and column (0-based; -1 the line's start) of the file at path: in the
     // editor when that is the document being edited, otherwise after offering to open it.
@@ -54,6 +57,7 @@ private:
     void markDiagnostic(const ReportedDiagnostic& diagnostic);
     void markLastCompile();
     void goToLine(int line, int column);
+    void setUpCheckWhileTyping();
 
     Document& document_;
     EditorControl& text1_;
@@ -61,5 +65,6 @@ private:
     CompilerOutputPanel* panel_ = nullptr;
     DiagnosticMarks* marks_ = nullptr;
     RunProgram* run_ = nullptr;
+    CheckWhileTyping* checker_ = nullptr;
     qint64 lastCompileTask_ = 0;
 };

@@ -352,17 +352,17 @@ TEST_F(CompileTest, AnErrorsCaretLineGivesTheColumnForTheJumpAndTheUnderline)
     EXPECT_EQ(panel.diagnostics()[0].column, 22);
 
     const qsizetype qq = text1.Text().indexOf("qq");
-    EXPECT_FALSE(text1.hasIndicatorAt(DiagnosticMarks::ErrorIndicator, qq - 1));
-    EXPECT_TRUE(text1.hasIndicatorAt(DiagnosticMarks::ErrorIndicator, qq));
-    EXPECT_TRUE(text1.hasIndicatorAt(DiagnosticMarks::ErrorIndicator, qq + 1));
-    EXPECT_FALSE(text1.hasIndicatorAt(DiagnosticMarks::ErrorIndicator, qq + 2));
+    EXPECT_FALSE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq - 1));
+    EXPECT_TRUE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq));
+    EXPECT_TRUE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq + 1));
+    EXPECT_FALSE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq + 2));
 
     ASSERT_TRUE(panel.activateBlock(panel.blockOfDiagnostic(0)));
     EXPECT_EQ(text1.SelStart(), qq);
 
     // The next compile takes the underline away.
     window.mnuCompile_Click();
-    EXPECT_FALSE(text1.hasIndicatorAt(DiagnosticMarks::ErrorIndicator, qq));
+    EXPECT_FALSE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq));
 }
 
 class RunTest : public CompileTest {
