@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
@@ -154,6 +155,8 @@ void frmMain::createActions()
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuRun"), QStringLiteral("Run"), &frmMain::mnuRun_Click,
+                                   {QKeySequence(Qt::Key_F5)}));
     mnuTools->addAction(addCommand(QStringLiteral("mnuCHelp"), QStringLiteral("Click Here for Help with the Compiler"), &frmMain::mnuCHelp_Click));
     if (QAction* panel = javaTools_->outputPanelAction()) {
         mnuTools->addSeparator();
@@ -295,6 +298,7 @@ void frmMain::mnuFindPrevious_Click() { Search::findNext(*text1_, *host_.message
 void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
 void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
+void frmMain::mnuRun_Click() { javaTools_->mnuRun_Click(); }
 
 void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
 
@@ -319,8 +323,9 @@ void frmMain::Toolbar1_ButtonClick(QAction* button)
 void frmMain::switchPane()
 {
     CompilerOutputPanel* panel = javaTools_->outputPanel();
-    if (panel->isVisible() && !panel->view()->hasFocus())
-        panel->view()->setFocus(Qt::ShortcutFocusReason);
+    // While a program runs, its input line is where the keyboard is wanted in the panel.
+    if (panel->isVisible() && !panel->hasFocusInside())
+        (panel->inputTask() != 0 ? static_cast<QWidget*>(panel->inputLine()) : panel->view())->setFocus(Qt::ShortcutFocusReason);
     else
         text1_->setFocus(Qt::ShortcutFocusReason);
 }

@@ -45,6 +45,7 @@ public:
     void mnuDateTime_Click();
     void mnuCompile_Click();
     void mnuCHelp_Click();
+    void mnuRun_Click();
     void mnuAbout_Click();
 
     // Runs the command of the toolbar button's Key. A HostError a command lets through ends that

@@ -663,3 +663,14 @@ void EditorControl::scrollToOffsets(qsizetype from, qsizetype to)
 {
     SendScintilla(SCI_SCROLLRANGE, static_cast<unsigned long>(clampedPosition(to)), static_cast<long>(clampedPosition(from)));
 }
+
+qsizetype EditorControl::offsetOfLine(int line) const
+{
+    if (line <= 0)
+        return 0;
+    if (line >= lines())
+        return textLength();
+    ensureCharacterIndex();
+    return static_cast<qsizetype>(
+        SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line), SC_LINECHARACTERINDEX_UTF16));
+}

@@ -80,6 +80,9 @@ public:
     int caretLine() const;
     int caretColumn() const;
 
+    // The offset where line (0-based) starts; the text's length past the last line.
+    qsizetype offsetOfLine(int line) const;
+
     qsizetype offsetOfPosition(qsizetype bytePosition) const;
     qsizetype positionOfOffset(qsizetype offset) const;
 

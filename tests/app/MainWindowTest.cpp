@@ -56,6 +56,7 @@ TEST_F(MainWindowTest, MenusHaveTheItemsCaptionsAndShortcutsUsersKnow)
           {"mnuDateTime", "Date and Time", {}}}},
         {"&Tools",
          {{"mnuCompile", "Compile With Sun JDK 1.2", {}},
+          {"mnuRun", "Run", {QKeySequence("F5")}},
           {"mnuCHelp", "Click Here for Help with the Compiler", {}}}},
         {"&Help", {{"mnuAbout", "About...", {}}}},
     };

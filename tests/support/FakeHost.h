@@ -73,6 +73,7 @@ public:
     struct Call {
         QString commandLine;
         int windowStyle;
+        ConsoleStart how = {};
     };
     qint64 StartProcess(const QString& commandLine, int windowStyle) override
     {
@@ -81,6 +82,27 @@ public:
             throw HostError(failWith);
         return ++lastTaskId;
     }
+    qint64 startConsole(const QString& commandLine, const ConsoleStart& how) override
+    {
+        calls.push_back({commandLine, ws::MinimizedFocus, how});
+        if (!failWith.isEmpty())
+            throw HostError(failWith);
+        if (how.interactive)
+            running.insert(lastTaskId + 1);
+        return ++lastTaskId;
+    }
+    bool writeInput(qint64 taskId, const QString& text) override
+    {
+        if (!running.contains(taskId))
+            return false;
+        input[taskId] += text;
+        return true;
+    }
+    bool stop(qint64 taskId) override
+    {
+        stopped << taskId;
+        return running.remove(taskId);
+    }
     void setConsoleOutput(ConsoleOutput* output) override { console = output; }
     ConsoleOutput* consoleOutput() const override { return console; }
 
@@ -88,6 +110,9 @@ public:
     ConsoleOutput* console = nullptr; // where a test may feed what a started program prints
     QString failWith; // when set, every start fails with this message
     qint64 lastTaskId = 1000;
+    QSet<qint64> running;            // interactive runs not stopped (a test ends them as it likes)
+    QHash<qint64, QString> input;    // what each run was given on its standard input
+    QList<qint64> stopped;
 };
 
 class FakeClock : public Clock {
