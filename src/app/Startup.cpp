@@ -12,8 +12,12 @@
 #include <QIcon>
 #include <QScreen>
 
+#include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -24,11 +28,19 @@ namespace {
 struct StartupRead {
     std::optional<DecodedFile> decoded;
     QString error;
+    bool missing = false; // no file of that name yet: the document is to become it
 };
 
 StartupRead readStartupFile(const QString& path)
 {
     StartupRead result;
+    // `tolvane New.java` starts the file New.java, as with any editor; only a name that is there
+    // but cannot be read is an error.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT) {
+        result.missing = true;
+        return result;
+    }
     try {
         result.decoded = decodeFile(QtFileStore().readAll(path, MaxDocumentBytes));
     } catch (const HostError& error) {
@@ -54,6 +66,8 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
             window.Text1().setReadOnly(false);
             if (read->decoded)
                 window.document().loadPrepared(path, read->decoded->format, *load);
+            else if (read->missing)
+                window.document().startNewFile(path);
             else
                 window.document().reportReadFailure(read->error);
         }, Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstddef>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
@@ -332,4 +333,40 @@ int EditorControl::caretColumn() const
     const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
     const auto lineStart = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
     return static_cast<int>(SendScintilla(SCI_COUNTCODEUNITS, static_cast<unsigned long>(lineStart), pos)) + 1;
+}
+
+void EditorControl::replaceOffsets(qsizetype from, qsizetype to, const QString& text)
+{
+    const qsizetype fromByte = positionOfOffset(from);
+    const qsizetype toByte = positionOfOffset(std::max(from, to));
+    const QByteArray bytes = text.toUtf8();
+    SendScintilla(SCI_BEGINUNDOACTION);
+    replaceRange(fromByte, toByte, bytes);
+    SendScintilla(SCI_ENDUNDOACTION);
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(fromByte + bytes.size()));
+}
+
+void EditorControl::goToLine(int line)
+{
+    const auto count = static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
+    const auto index = static_cast<unsigned long>(std::clamp(line, 1, std::max(count, 1)) - 1);
+    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, index);
+    SendScintilla(SCI_GOTOLINE, index);
+    SendScintilla(SCI_VERTICALCENTRECARET);
+}
+
+int EditorControl::firstShownLine() const
+{
+    const auto shown = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    return static_cast<int>(SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(shown))) + 1;
+}
+
+int EditorControl::linesShown() const
+{
+    return static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
+}
+
+int EditorControl::zoomLevel() const
+{
+    return static_cast<int>(SendScintilla(SCI_GETZOOM));
 }
