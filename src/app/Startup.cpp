@@ -104,7 +104,7 @@ QString usageText()
         "Usage: tolvane [FILE]\n"
         "A small, fast editor for Java source files.\n"
         "\n"
-        "  FILE           open FILE at start\n"
+        "  FILE           open FILE at start; a new FILE is created by the first save\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n");
 }
