@@ -6,14 +6,12 @@
 #include "host/HostError.h"
 #include "host/EditorControl.h"
 #include "host/HostServices.h"
+#include "host/LocalFileName.h"
 #include "host/QtFileStore.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -37,7 +35,7 @@ StartupRead readStartupFile(const QString& path)
     // `tolvane New.java` starts the file New.java, as with any editor; only a name that is there
     // but cannot be read is an error.
     struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT) {
+    if (::lstat(localFileName(path).constData(), &info) != 0 && errno == ENOENT) {
         result.missing = true;
         return result;
     }
@@ -57,7 +55,11 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
     EditorControl& editor = window.Text1();
     window.cd1().FileName = path;
     editor.setReadOnly(true);
-    std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(QFileInfo(path).size());
+    // The room is made before the read has checked the size: a file over the limit gets none, or a
+    // huge one would exhaust memory before its refusal could be shown.
+    struct stat info {};
+    const qint64 expectedBytes = ::stat(localFileName(path).constData(), &info) == 0 ? qint64(info.st_size) : 0;
+    std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(expectedBytes <= MaxDocumentBytes ? expectedBytes : 0);
     return std::thread([&window, path, load, reading = std::move(reading)]() mutable {
         auto read = std::make_shared<StartupRead>(reading.get());
         if (read->decoded)
@@ -118,7 +120,7 @@ int runTolvane(int argc, char* argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << fileNameFromLocal(argv[i]); // a file name that is not UTF-8 keeps its bytes
     const StartupOptions options = parseStartupOptions(arguments);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "tolvane: %s\n%s", qPrintable(options.error), qPrintable(usageText()));
