@@ -15,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -25,11 +26,19 @@ namespace {
 struct StartupRead {
     std::optional<DecodedFile> decoded;
     QString error;
+    bool missing = false; // no file of that name yet: the document is to become it
 };
 
 StartupRead readStartupFile(const QString& path)
 {
     StartupRead result;
+    // `tolvane New.java` starts the file New.java, as with any editor; only a name that is there
+    // but cannot be read is an error.
+    struct stat info {};
+    if (::lstat(localFileName(path).constData(), &info) != 0 && errno == ENOENT) {
+        result.missing = true;
+        return result;
+    }
     try {
         result.decoded = decodeFile(QtFileStore().readAll(path, MaxDocumentBytes));
     } catch (const HostError& error) {
@@ -59,6 +68,8 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
             window.Text1().setReadOnly(false);
             if (read->decoded)
                 window.document().loadPrepared(path, read->decoded->format, *load);
+            else if (read->missing)
+                window.document().startNewFile(path);
             else
                 window.document().reportReadFailure(read->error);
         }, Qt::QueuedConnection);
@@ -95,7 +106,7 @@ QString usageText()
         "Usage: tolvane [FILE]\n"
         "A small, fast editor for Java source files.\n"
         "\n"
-        "  FILE           open FILE at start\n"
+        "  FILE           open FILE at start; a new FILE is created by the first save\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n");
 }

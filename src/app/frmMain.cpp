@@ -97,9 +97,14 @@ void frmMain::createEditor()
             command->setKey(0);
             command->setAlternateKey(0);
             break;
+        case QsciCommand::Undo:
         case QsciCommand::Redo:
-            // Ctrl+Y, and Ctrl+Shift+Z as most editors on this platform have it.
-            command->setAlternateKey((Qt::CTRL | Qt::SHIFT | Qt::Key_Z).toCombined());
+        case QsciCommand::ZoomIn:
+        case QsciCommand::ZoomOut:
+            // These keys belong to menu items (Edit and View), which show them.
+            command->setKey(0);
+            if (command->command() != QsciCommand::Undo)
+                command->setAlternateKey(0);
             break;
         default:
             break;
@@ -110,6 +115,8 @@ void frmMain::createEditor()
     connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
     connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
     connect(text1_, &QsciScintilla::linesChanged, this, &frmMain::updateLineNumberWidth);
+    // Zooming (from the menu or Ctrl with the mouse wheel) draws the line numbers larger or smaller.
+    connect(text1_, &QsciScintillaBase::SCN_ZOOM, this, &frmMain::updateLineNumberWidth);
 }
 
 QAction* frmMain::addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
@@ -129,12 +136,20 @@ void frmMain::createActions()
     mnuFile->addAction(addCommand(QStringLiteral("mnuNew"), QStringLiteral("New"), &frmMain::mnuNew_Click));
     mnuFile->addAction(addCommand(QStringLiteral("mnuNewApplet"), QStringLiteral("New Applet..."), &frmMain::mnuNewApplet_Click));
     mnuFile->addAction(addCommand(QStringLiteral("mnuOpen"), QStringLiteral("Open..."), &frmMain::mnuOpen_Click));
-    mnuFile->addAction(addCommand(QStringLiteral("mnuSave"), QStringLiteral("Save..."), &frmMain::mnuSave_Click));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuSave"), QStringLiteral("Save..."), &frmMain::mnuSave_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_S)}));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuSaveAs"), QStringLiteral("Save As..."), &frmMain::mnuSaveAs_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
     mnuFile->addAction(addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click));
 
     QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuUndo"), QStringLiteral("Undo"), &frmMain::mnuUndo_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Z)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuRedo"), QStringLiteral("Redo"), &frmMain::mnuRedo_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
+    mnuEdit->addSeparator()->setObjectName(QStringLiteral("mnuSepUndo"));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuCut"), QStringLiteral("Cut"), &frmMain::mnuCut_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuCopy"), QStringLiteral("Copy"), &frmMain::mnuCopy_Click,
@@ -148,9 +163,22 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::Key_F3)}));
     addAction(addCommand(QStringLiteral("mnuFindPrevious"), QStringLiteral("Find Previous"), &frmMain::mnuFindPrevious_Click,
                          {QKeySequence(Qt::SHIFT | Qt::Key_F3)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuReplace"), QStringLiteral("Replace..."), &frmMain::mnuReplace_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_H)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuGoToLine"), QStringLiteral("Go to Line..."), &frmMain::mnuGoToLine_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_G)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
+
+    QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuView->addAction(addCommand(QStringLiteral("mnuZoomIn"), QStringLiteral("Zoom In"), &frmMain::mnuZoomIn_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}));
+    mnuView->addAction(addCommand(QStringLiteral("mnuZoomOut"), QStringLiteral("Zoom Out"), &frmMain::mnuZoomOut_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Minus)}));
+    mnuView->addAction(addCommand(QStringLiteral("mnuZoomNormal"), QStringLiteral("Normal Size"), &frmMain::mnuZoomNormal_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_0)}));
 
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
@@ -268,6 +296,7 @@ void frmMain::Text1_Change()
 void frmMain::mnuNew_Click() { document_->New(); }
 void frmMain::mnuOpen_Click() { document_->Open(); }
 void frmMain::mnuSave_Click() { document_->Save(); }
+void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 
 void frmMain::mnuExit_Click()
 {
@@ -285,6 +314,8 @@ void frmMain::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+void frmMain::mnuUndo_Click() { text1_->undo(); }
+void frmMain::mnuRedo_Click() { text1_->redo(); }
 void frmMain::mnuCut_Click() { EditCommands::Cut(*text1_, *host_.clipboard); }
 void frmMain::mnuCopy_Click() { EditCommands::Copy(*text1_, *host_.clipboard); }
 void frmMain::mnuPaste_Click() { EditCommands::Paste(*text1_, *host_.clipboard); }
@@ -294,6 +325,12 @@ void frmMain::mnuDateTime_Click() { EditCommands::DateTime(*text1_, *host_.clock
 void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBox); }
 void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
 void frmMain::mnuFindPrevious_Click() { Search::findNext(*text1_, *host_.messageBox, true); }
+void frmMain::mnuReplace_Click() { Search::showReplaceDialog(*text1_, *host_.messageBox); }
+void frmMain::mnuGoToLine_Click() { Search::showGoToLineDialog(*text1_, *host_.messageBox); }
+
+void frmMain::mnuZoomIn_Click() { text1_->zoomIn(); }
+void frmMain::mnuZoomOut_Click() { text1_->zoomOut(); }
+void frmMain::mnuZoomNormal_Click() { text1_->zoomTo(0); }
 
 void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }

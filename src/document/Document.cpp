@@ -155,6 +155,18 @@ bool Document::Save()
     return saveWithDialog();
 }
 
+bool Document::SaveAs()
+{
+    cd1_.Filter = Filter;
+    return saveWithDialog();
+}
+
+void Document::startNewFile(const QString& path)
+{
+    startNew(path, QString());
+    setCurrentFile(path, FileFormat());
+}
+
 bool Document::saveWithDialog()
 {
     cd1_.ShowSave();

@@ -50,6 +50,11 @@ public:
     void Open();
     // Saves to the current file, or asks for a name first. False when nothing was saved.
     bool Save();
+    // Asks for a name every time and saves there; the document then is that file, stored as before.
+    bool SaveAs();
+    // An empty document for a file that does not exist yet: it already has its name, so the first
+    // Save creates the file without asking.
+    void startNewFile(const QString& path);
 
     // Asks whether to save unsaved changes (Yes / No / Cancel). True when the caller may go on.
     bool maybeSave();

@@ -674,3 +674,39 @@ qsizetype EditorControl::offsetOfLine(int line) const
     return static_cast<qsizetype>(
         SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line), SC_LINECHARACTERINDEX_UTF16));
 }
+
+void EditorControl::replaceOffsets(qsizetype from, qsizetype to, const QString& text)
+{
+    const qsizetype fromByte = positionOfOffset(from);
+    const qsizetype toByte = positionOfOffset(std::max(from, to));
+    const QByteArray bytes = text.toUtf8();
+    SendScintilla(SCI_BEGINUNDOACTION);
+    replaceRange(fromByte, toByte, bytes);
+    SendScintilla(SCI_ENDUNDOACTION);
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(fromByte + bytes.size()));
+}
+
+void EditorControl::goToLine(int line)
+{
+    const auto count = static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
+    const auto index = static_cast<unsigned long>(std::clamp(line, 1, std::max(count, 1)) - 1);
+    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, index);
+    SendScintilla(SCI_GOTOLINE, index);
+    SendScintilla(SCI_VERTICALCENTRECARET);
+}
+
+int EditorControl::firstShownLine() const
+{
+    const auto shown = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    return static_cast<int>(SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(shown))) + 1;
+}
+
+int EditorControl::linesShown() const
+{
+    return static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
+}
+
+int EditorControl::zoomLevel() const
+{
+    return static_cast<int>(SendScintilla(SCI_GETZOOM));
+}

@@ -125,6 +125,16 @@ public:
 
     // Once an assistive tool has asked for the editor's accessible text, edits are told to it too.
     void reportEditsForAccessibility() { reportEdits_ = true; }
+    // Replaces the text from offset from up to offset to with text, as one step of the undo history,
+    // and leaves the caret behind the new text.
+    void replaceOffsets(qsizetype from, qsizetype to, const QString& text);
+    // Puts the caret at the start of the 1-based line and scrolls that line to the middle of the view.
+    void goToLine(int line);
+    // The first 1-based line the view shows, and how many whole lines it has room for.
+    int firstShownLine() const;
+    int linesShown() const;
+    // How many points the text is drawn larger (or, below 0, smaller) than its font.
+    int zoomLevel() const;
 
 signals:
     void Change();

@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <algorithm>
+
 QString QtCommonDialog::qtFilter(const QString& filter)
 {
     const QStringList parts = filter.split(u'|');
@@ -37,9 +39,43 @@ void QtCommonDialog::ShowOpen()
         FileName = chosen;
 }
 
+QString QtCommonDialog::defaultSuffix(const QString& qtFilterEntry)
+{
+    const qsizetype open = qtFilterEntry.lastIndexOf(u'(');
+    const qsizetype close = qtFilterEntry.lastIndexOf(u')');
+    if (open < 0 || close < open)
+        return {};
+    const QStringList patterns = qtFilterEntry.mid(open + 1, close - open - 1).split(u' ', Qt::SkipEmptyParts);
+    if (patterns.size() != 1 || !patterns[0].startsWith(QStringLiteral("*.")))
+        return {};
+    const QString suffix = patterns[0].mid(2);
+    const bool plain = !suffix.isEmpty()
+        && std::none_of(suffix.begin(), suffix.end(), [](QChar c) { return c == u'*' || c == u'?' || c == u'[' || c == u'.'; });
+    return plain ? suffix : QString();
+}
+
+QString QtCommonDialog::withDefaultSuffix(const QString& path, const QString& qtFilterEntry)
+{
+    const QString suffix = defaultSuffix(qtFilterEntry);
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    if (suffix.isEmpty() || name.isEmpty() || name.contains(u'.'))
+        return path;
+    return path + u'.' + suffix;
+}
+
 void QtCommonDialog::ShowSave()
 {
-    const QString chosen = QFileDialog::getSaveFileName(parent_, QStringLiteral("Save As"), FileName, qtFilter(Filter));
+    QFileDialog dialog(parent_, QStringLiteral("Save As"), FileName, qtFilter(Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The dialog adds the extension itself before it asks about overwriting, so the question names
+    // the file that will really be written.
+    const auto followFilter = [&dialog](const QString& entry) { dialog.setDefaultSuffix(defaultSuffix(entry)); };
+    followFilter(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+    QString chosen;
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        chosen = withDefaultSuffix(dialog.selectedFiles().constFirst(), dialog.selectedNameFilter());
     Cancelled = chosen.isEmpty();
     if (!Cancelled)
         FileName = chosen;
