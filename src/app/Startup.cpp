@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "host/AppInfo.h"
+#include "host/ContentHash.h"
 #include "host/HostError.h"
 #include "host/EditorControl.h"
 #include "host/HostServices.h"
@@ -14,6 +15,7 @@
 
 #include <QFileInfo>
 
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -24,16 +26,27 @@ namespace {
 struct StartupRead {
     std::optional<DecodedFile> decoded;
     QString error;
+    FileStat stat;
+    quint64 hash = 0;
 };
 
 StartupRead readStartupFile(const QString& path)
 {
     StartupRead result;
     try {
-        result.decoded = decodeFile(QtFileStore().readAll(path, MaxDocumentBytes));
+        QtFileStore store;
+        result.stat = store.stat(path);
+        const QByteArray bytes = store.readAll(path, MaxDocumentBytes);
+        result.hash = contentHash(bytes);
+        result.decoded = decodeFile(bytes);
     } catch (const HostError& error) {
         result.error = error.message();
     }
+#ifdef TOLVANE_TEST_HOOKS
+    // Test builds can make the load last, so that a story can act while it runs.
+    if (const int delay = qEnvironmentVariableIntValue("TOLVANE_TEST_LOAD_DELAY_MS"); delay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+#endif
     return result;
 }
 
@@ -45,6 +58,7 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
     EditorControl& editor = window.Text1();
     window.cd1().FileName = path;
     editor.setReadOnly(true);
+    window.document().setLoading(true);
     std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(QFileInfo(path).size());
     return std::thread([&window, path, load, reading = std::move(reading)]() mutable {
         auto read = std::make_shared<StartupRead>(reading.get());
@@ -53,8 +67,9 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
         QMetaObject::invokeMethod(&window, [&window, path, load, read] {
             window.Text1().setReadOnly(false);
             if (read->decoded)
-                window.document().loadPrepared(path, read->decoded->format, *load);
-            else
+                window.document().loadPrepared(path, read->decoded->format, *load, read->stat, read->hash);
+            window.document().setLoading(false);
+            if (!read->decoded)
                 window.document().reportReadFailure(read->error);
         }, Qt::QueuedConnection);
     });

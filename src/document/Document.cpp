@@ -1,6 +1,7 @@
 #include "Document.h"
 
 #include "host/CommonDialog.h"
+#include "host/ContentHash.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
@@ -28,6 +29,78 @@ Document::Document(EditorControl& text1, CommonDialog& cd1, HostServices& host, 
     : QObject(parent), text1_(text1), cd1_(cd1), host_(host)
 {
     connect(&text1_, &QsciScintilla::modificationChanged, this, &Document::modifiedChanged);
+    disk_ = new DiskWatch(*host_.files, host_.fileWatcher.get(), this);
+    connect(disk_, &DiskWatch::changed, this, &Document::onDiskChange);
+}
+
+namespace {
+// Marks a command as running for as long as it lives.
+class BusyScope {
+public:
+    explicit BusyScope(bool& busy) : busy_(busy), was_(busy) { busy_ = true; }
+    ~BusyScope() { busy_ = was_; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& busy_;
+    bool was_;
+};
+} // namespace
+
+void Document::setLoading(bool loading)
+{
+    if (loading_ == loading)
+        return;
+    loading_ = loading;
+    emit loadingChanged(loading);
+}
+
+void Document::checkDisk()
+{
+    if (loading_ || busy_)
+        return;
+    BusyScope busy(busy_);
+    disk_->check();
+}
+
+void Document::onDiskChange(DiskChange change)
+{
+    if (change == DiskChange::Changed && !Modified() && !text1_.isReadOnly()) {
+        reloadFromDisk();
+        return;
+    }
+    emit diskChangeNoticed(change);
+}
+
+void Document::reloadFromDisk()
+{
+    if (loading_ || !hasFileName_)
+        return;
+    BusyScope busy(busy_);
+    const QString path = currentFileName_;
+    const FileStat stat = host_.files->stat(path);
+    DecodedFile decoded;
+    quint64 hash = 0;
+    try {
+        const QByteArray bytes = host_.files->readAll(path, MaxDocumentBytes);
+        hash = contentHash(bytes);
+        decoded = decodeFile(bytes);
+    } catch (const HostError& error) {
+        reportReadFailure(error.message());
+        return;
+    }
+    text1_.replaceAllUtf8(decoded.utf8);
+    applyFormat(decoded.format);
+    fileFormat_ = decoded.format;
+    text1_.markSaved();
+    disk_->follow(path, stat, hash);
+    emit diskChangeNoticed(DiskChange::None);
+}
+
+void Document::keepMyVersion()
+{
+    emit diskChangeNoticed(DiskChange::None);
 }
 
 bool Document::Modified() const
@@ -45,6 +118,8 @@ void Document::startNew(const QString& name, const QString& text, bool keepFileN
 {
     text1_.setText(QString());
     text1_.emptyUndoBuffer();
+    disk_->stop();
+    emit diskChangeNoticed(DiskChange::None);
     cd1_.FileName.clear();
     if (!keepFileName)
         currentFileName_ = name;
@@ -88,6 +163,9 @@ bool Document::maybeSave()
 
 void Document::New()
 {
+    if (loading_)
+        return;
+    BusyScope busy(busy_);
     if (!maybeSave())
         return;
     startNew(QStringLiteral("Untitled"), QString());
@@ -95,6 +173,9 @@ void Document::New()
 
 void Document::Open()
 {
+    if (loading_)
+        return;
+    BusyScope busy(busy_);
     cd1_.Filter = Filter;
     if (!Modified()) {
         loadSteps();
@@ -124,22 +205,32 @@ void Document::loadSteps()
 
 bool Document::loadFile(const QString& path)
 {
+    // The file's state before it is read: a change while it is being read then shows as one.
+    const FileStat stat = host_.files->stat(path);
     DecodedFile decoded;
+    quint64 hash = 0;
     try {
-        decoded = decodeFile(host_.files->readAll(path, MaxDocumentBytes));
+        const QByteArray bytes = host_.files->readAll(path, MaxDocumentBytes);
+        hash = contentHash(bytes);
+        decoded = decodeFile(bytes);
     } catch (const HostError& error) {
         reportReadFailure(error.message());
         return false;
     }
     text1_.loadUtf8(decoded.utf8);
     setCurrentFile(path, decoded.format);
+    disk_->follow(path, stat, hash);
+    emit diskChangeNoticed(DiskChange::None);
     return true;
 }
 
-void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load)
+void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load,
+                            const FileStat& stat, quint64 hash)
 {
     text1_.loadPrepared(load);
     setCurrentFile(path, format);
+    disk_->follow(path, stat, hash);
+    emit diskChangeNoticed(DiskChange::None);
 }
 
 void Document::reportReadFailure(const QString& message)
@@ -149,6 +240,9 @@ void Document::reportReadFailure(const QString& message)
 
 bool Document::Save()
 {
+    if (loading_)
+        return false;
+    BusyScope busy(busy_);
     cd1_.Filter = Filter;
     if (hasFileName_)
         return saveTo(currentFileName_);
@@ -179,6 +273,13 @@ bool Document::saveTo(const QString& path)
         format.bom = false;
         encoded = encodeFile(text1_.utf8(), format);
     }
+    if (path == disk_->path() && disk_->changedUnseen()) {
+        const QString question = QStringLiteral("%1 has been changed by another program since it was opened or saved here.\n\n"
+                                                "Overwrite it with your version? The other program's changes will be lost.")
+                                     .arg(path);
+        if (host_.messageBox->show(question, mb::OKCancel | mb::Exclamation, QStringLiteral("File Changed on Disk")) != mb::OK)
+            return false;
+    }
     try {
         host_.files->writeAll(path, encoded.bytes);
     } catch (const HostError& error) {
@@ -186,5 +287,7 @@ bool Document::saveTo(const QString& path)
         return false;
     }
     setCurrentFile(path, format);
+    disk_->follow(path, host_.files->stat(path), contentHash(encoded.bytes));
+    emit diskChangeNoticed(DiskChange::None);
     return true;
 }
