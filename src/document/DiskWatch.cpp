@@ -21,6 +21,7 @@ void DiskWatch::follow(const QString& path, const FileStat& stat, quint64 hash)
     baseline_ = stat;
     hash_ = hash;
     reported_.reset();
+    acknowledged_.reset();
     hashed_.reset();
     if (watcher_ && !samePath)
         watcher_->watch(path_, [this] { check(); });
@@ -30,6 +31,7 @@ void DiskWatch::stop()
 {
     path_.clear();
     reported_.reset();
+    acknowledged_.reset();
     hashed_.reset();
     if (watcher_)
         watcher_->watch(QString(), nullptr);
@@ -82,5 +84,5 @@ bool DiskWatch::changedUnseen()
     if (path_.isEmpty())
         return false;
     FileStat now;
-    return compare(now) == DiskChange::Changed && reported_ != now;
+    return compare(now) == DiskChange::Changed && acknowledged_ != now;
 }

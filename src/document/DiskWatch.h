@@ -35,8 +35,11 @@ public:
     // Looks at the file now; emits changed once for each new state of the file that differs from
     // the version loaded or saved (and None when it is that version again).
     void check();
-    // True when the file differs from the version loaded or saved and the user was not told of the
-    // file as it is now: writing over it would lose another program's work unseen.
+    // The user chose to keep the text over the file as last reported changed.
+    void acknowledge() { acknowledged_ = reported_; }
+    // True when the file differs from the version loaded or saved and the user has not chosen to keep
+    // the text over the file as it is now: writing over it could lose another program's work unseen.
+    // A notice alone is not enough, since the user may not have read it.
     bool changedUnseen();
 
 signals:
@@ -51,6 +54,7 @@ private:
     FileStat baseline_;
     quint64 hash_ = 0;
     std::optional<FileStat> reported_; // the file as it was when last reported changed
+    std::optional<FileStat> acknowledged_;
     // The last hash taken because only the change time moved, so that a file is read once per state.
     std::optional<std::pair<FileStat, quint64>> hashed_;
 };

@@ -100,6 +100,7 @@ void Document::reloadFromDisk()
 
 void Document::keepMyVersion()
 {
+    disk_->acknowledge();
     emit diskChangeNoticed(DiskChange::None);
 }
 

@@ -75,7 +75,7 @@ public:
     void checkDisk();
     // Takes the file's contents as they are now, as one step that Undo takes back.
     void reloadFromDisk();
-    // The user has seen the change on disk and keeps the text as it is; Save will not ask about it.
+    // The user keeps the text over the file as it is on disk now; Save will not ask about it.
     void keepMyVersion();
 
 signals:
