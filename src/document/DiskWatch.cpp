@@ -24,7 +24,7 @@ void DiskWatch::follow(const QString& path, const FileStat& stat, quint64 hash)
     acknowledged_.reset();
     hashed_.reset();
     if (watcher_ && !samePath)
-        watcher_->watch(path_, [this] { check(); });
+        watcher_->watch(path_, [this] { emit fileEvent(); });
 }
 
 void DiskWatch::stop()

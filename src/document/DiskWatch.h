@@ -44,6 +44,8 @@ public:
 
 signals:
     void changed(DiskChange change);
+    // The watcher saw something happen to the file; the owner calls check() when it is safe to.
+    void fileEvent();
 
 private:
     DiskChange compare(FileStat& now);

@@ -6,6 +6,8 @@
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
+#include <QTimer>
+
 const QString Document::Filter = QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*");
 
 namespace {
@@ -31,22 +33,36 @@ Document::Document(EditorControl& text1, CommonDialog& cd1, HostServices& host, 
     connect(&text1_, &QsciScintilla::modificationChanged, this, &Document::modifiedChanged);
     disk_ = new DiskWatch(*host_.files, host_.fileWatcher.get(), this);
     connect(disk_, &DiskWatch::changed, this, &Document::onDiskChange);
+    connect(disk_, &DiskWatch::fileEvent, this, &Document::checkDisk);
 }
 
-namespace {
-// Marks a command as running for as long as it lives.
-class BusyScope {
+// Marks a command as running for as long as it lives. A reload in the middle of a save (from the
+// event loop of its question) would change the text between writing it and marking it saved, so
+// checks wait until the command is over.
+class Document::BusyScope {
 public:
-    explicit BusyScope(bool& busy) : busy_(busy), was_(busy) { busy_ = true; }
-    ~BusyScope() { busy_ = was_; }
+    explicit BusyScope(Document& document) : document_(document), was_(document.busy_) { document_.busy_ = true; }
+    ~BusyScope()
+    {
+        document_.busy_ = was_;
+        if (!was_)
+            document_.runPendingCheck();
+    }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-    bool& busy_;
+    Document& document_;
     bool was_;
 };
-} // namespace
+
+void Document::runPendingCheck()
+{
+    if (!pendingCheck_ || busy_ || loading_)
+        return;
+    pendingCheck_ = false;
+    QTimer::singleShot(0, this, &Document::checkDisk);
+}
 
 void Document::setLoading(bool loading)
 {
@@ -54,18 +70,22 @@ void Document::setLoading(bool loading)
         return;
     loading_ = loading;
     emit loadingChanged(loading);
+    runPendingCheck();
 }
 
 void Document::checkDisk()
 {
-    if (loading_ || busy_)
+    if (loading_ || busy_) {
+        pendingCheck_ = true;
         return;
-    BusyScope busy(busy_);
+    }
+    BusyScope busy(*this);
     disk_->check();
 }
 
 void Document::onDiskChange(DiskChange change)
 {
+    diskMissing_ = change == DiskChange::Missing;
     if (change == DiskChange::Changed && !Modified() && !text1_.isReadOnly()) {
         reloadFromDisk();
         return;
@@ -77,7 +97,7 @@ void Document::reloadFromDisk()
 {
     if (loading_ || !hasFileName_)
         return;
-    BusyScope busy(busy_);
+    BusyScope busy(*this);
     const QString path = currentFileName_;
     const FileStat stat = host_.files->stat(path);
     DecodedFile decoded;
@@ -95,6 +115,7 @@ void Document::reloadFromDisk()
     fileFormat_ = decoded.format;
     text1_.markSaved();
     disk_->follow(path, stat, hash);
+    diskMissing_ = false;
     emit diskChangeNoticed(DiskChange::None);
 }
 
@@ -120,6 +141,7 @@ void Document::startNew(const QString& name, const QString& text, bool keepFileN
     text1_.setText(QString());
     text1_.emptyUndoBuffer();
     disk_->stop();
+    diskMissing_ = false;
     emit diskChangeNoticed(DiskChange::None);
     cd1_.FileName.clear();
     if (!keepFileName)
@@ -153,7 +175,8 @@ void Document::setCurrentFile(const QString& path, const FileFormat& format)
 
 bool Document::maybeSave()
 {
-    if (!Modified())
+    // A file another program deleted lives on only in the editor: leaving asks as for unsaved text.
+    if (!Modified() && !diskMissing_)
         return true;
     const int answer = host_.messageBox->show(QStringLiteral("Would you like to save ") + currentFileName_ + u'?',
                                               mb::YesNoCancel | mb::Question, QStringLiteral("Save File?"));
@@ -166,7 +189,7 @@ void Document::New()
 {
     if (loading_)
         return;
-    BusyScope busy(busy_);
+    BusyScope busy(*this);
     if (!maybeSave())
         return;
     startNew(QStringLiteral("Untitled"), QString());
@@ -176,7 +199,7 @@ void Document::Open()
 {
     if (loading_)
         return;
-    BusyScope busy(busy_);
+    BusyScope busy(*this);
     cd1_.Filter = Filter;
     if (!Modified()) {
         loadSteps();
@@ -221,6 +244,7 @@ bool Document::loadFile(const QString& path)
     text1_.loadUtf8(decoded.utf8);
     setCurrentFile(path, decoded.format);
     disk_->follow(path, stat, hash);
+    diskMissing_ = false;
     emit diskChangeNoticed(DiskChange::None);
     return true;
 }
@@ -231,6 +255,7 @@ void Document::loadPrepared(const QString& path, const FileFormat& format, Edito
     text1_.loadPrepared(load);
     setCurrentFile(path, format);
     disk_->follow(path, stat, hash);
+    diskMissing_ = false;
     emit diskChangeNoticed(DiskChange::None);
 }
 
@@ -243,7 +268,7 @@ bool Document::Save()
 {
     if (loading_)
         return false;
-    BusyScope busy(busy_);
+    BusyScope busy(*this);
     cd1_.Filter = Filter;
     if (hasFileName_)
         return saveTo(currentFileName_);
@@ -289,6 +314,7 @@ bool Document::saveTo(const QString& path)
     }
     setCurrentFile(path, format);
     disk_->follow(path, host_.files->stat(path), contentHash(encoded.bytes));
+    diskMissing_ = false;
     emit diskChangeNoticed(DiskChange::None);
     return true;
 }

@@ -94,6 +94,8 @@ private:
     void loadSteps();
     void applyFormat(const FileFormat& format);
     void onDiskChange(DiskChange change);
+    void runPendingCheck();
+    class BusyScope;
 
     EditorControl& text1_;
     CommonDialog& cd1_;
@@ -106,4 +108,6 @@ private:
     DiskWatch* disk_ = nullptr;
     bool loading_ = false;
     bool busy_ = false; // a command or a reload is running: a check now would ask in its middle
+    bool pendingCheck_ = false; // a check was due while busy or loading
+    bool diskMissing_ = false;  // the file was deleted or moved away since it was loaded or saved
 };

@@ -139,7 +139,7 @@ TEST_F(MainWindowTest, EditorStaysBetweenToolbarAndStatusBarAtAnySize)
         window.resize(size);
         window.show();
         QTest::qWait(1);
-        const QRect editor = text1.geometry();
+        const QRect editor(text1.mapTo(&window, QPoint(0, 0)), text1.size());
         EXPECT_GE(editor.top(), window.Toolbar1()->geometry().bottom()) << size.width();
         EXPECT_LE(editor.bottom(), window.statusBar()->geometry().top()) << size.width();
         EXPECT_GE(editor.height(), 0);

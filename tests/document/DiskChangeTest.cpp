@@ -138,8 +138,11 @@ TEST_F(DiskChangeTest, ADeletedFileIsSaidSoAndSaveWritesItAgain)
     EXPECT_TRUE(bar.message()->text().contains("deleted or moved away"));
     EXPECT_TRUE(bar.reloadButton()->isHidden());
     EXPECT_EQ(text1.Text(), "line 1\r\nline 2\r\nline 3\r\n");
+    // The text lives only in the editor now: leaving asks (Cancel, by default here).
+    EXPECT_FALSE(doc.maybeSave());
     EXPECT_TRUE(doc.Save());
-    EXPECT_TRUE(host.messageBox->calls.isEmpty());
+    EXPECT_EQ(host.messageBox->calls.size(), 1);
+    EXPECT_TRUE(doc.maybeSave());
     EXPECT_EQ(files.files.value(Path), "line 1\r\nline 2\r\nline 3\r\n");
     EXPECT_FALSE(barShown());
 }
