@@ -85,10 +85,25 @@ void BM_ReloadAfterAppend(benchmark::State& state)
     setBytes(state, after.size());
 }
 
+// For comparison: the same line typed (pasted) at the end, the way the editor changes text anyway.
+void BM_InsertLineAtEnd(benchmark::State& state)
+{
+    EditorControl editor;
+    editor.loadUtf8(bigText());
+    for (auto _ : state) {
+        editor.setSelStart(editor.textLength());
+        editor.setSelText(QStringLiteral("// appended by a formatter\r\n"));
+        state.PauseTiming();
+        editor.undo();
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_ContentHashInMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HashFileFromDisk)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CheckUnchangedFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReloadAfterAppend)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_InsertLineAtEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace
 
 int main(int argc, char** argv)
