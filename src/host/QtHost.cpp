@@ -1,6 +1,7 @@
 #include "QtHost.h"
 
 #include "AppInfo.h"
+#include "JavaLookup.h"
 #include "QtFileStore.h"
 #include "QtFileWatcher.h"
 #include "QtProcessStarter.h"
@@ -130,5 +131,6 @@ HostServices makeQtHost()
     host.fileWatcher = std::make_unique<QtFileWatcher>();
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
+    host.checkServiceCommand = [] { return ::checkServiceCommand(); };
     return host;
 }
