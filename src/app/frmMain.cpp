@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "ChangedOnDiskBar.h"
+
 #include "about/About.h"
 #include "document/Document.h"
 #include "document/EditCommands.h"
@@ -19,6 +21,9 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -40,6 +45,7 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     createActions();
     createToolBar();
     createStatusBar();
+    createDiskChangeBar();
     setTabOrder(toolbar1_, text1_);
     text1_->setFocus();
 
@@ -111,7 +117,14 @@ void frmMain::createEditor()
         }
     }
 
-    setCentralWidget(text1_);
+    // The editor sits in a frame of its own, so that a notice can take a strip above it.
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("EditorArea"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(text1_);
+    setCentralWidget(central);
     connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
     connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
     connect(text1_, &QsciScintilla::linesChanged, this, &frmMain::updateLineNumberWidth);
@@ -301,6 +314,50 @@ void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 void frmMain::mnuExit_Click()
 {
     close();
+}
+
+void frmMain::createDiskChangeBar()
+{
+    diskBar_ = new ChangedOnDiskBar(centralWidget());
+    static_cast<QVBoxLayout*>(centralWidget()->layout())->insertWidget(0, diskBar_);
+    connect(document_.get(), &Document::diskChangeNoticed, this,
+            [this](DiskChange change) { diskBar_->showChange(change, document_->CurrentFileName()); });
+    connect(diskBar_, &ChangedOnDiskBar::reloadClicked, this, [this] {
+        document_->reloadFromDisk();
+        text1_->setFocus(Qt::OtherFocusReason);
+    });
+    connect(diskBar_, &ChangedOnDiskBar::keepClicked, this, [this] {
+        document_->keepMyVersion();
+        text1_->setFocus(Qt::OtherFocusReason);
+    });
+    connect(document_.get(), &Document::loadingChanged, this, [this](bool loading) { enableDocumentCommands(!loading); });
+}
+
+void frmMain::enableDocumentCommands(bool enabled)
+{
+    // Exit, the compiler's help, the output panel and About do not touch the text.
+    static const QStringList untouched = {QStringLiteral("mnuExit"), QStringLiteral("mnuCHelp"), QStringLiteral("mnuAbout")};
+    QList<QAction*> commands = actions(); // the window's own shortcuts (Find Previous)
+    for (QAction* menu : menuBar()->actions()) {
+        if (menu->menu())
+            commands += menu->menu()->actions();
+    }
+    commands += toolbar1_->actions();
+    for (QAction* command : commands) {
+        const QString name = command->objectName();
+        if (command->isSeparator() || command->menu() || !(name.startsWith(QStringLiteral("mnu")) || name.startsWith(QStringLiteral("tb")))
+            || untouched.contains(name))
+            continue;
+        command->setEnabled(enabled);
+    }
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Coming back to the window is when a user expects it to know what other programs did meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        document_->checkDisk();
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ChangedOnDiskBar;
 class CommonDialog;
 class Document;
 class EditorControl;
@@ -28,6 +29,7 @@ public:
     QToolBar* Toolbar1() const { return toolbar1_; }
     QLabel* statusPanel(int index) const; // 1: caret line, 2: date and time
     JavaTools& javaTools() { return *javaTools_; }
+    ChangedOnDiskBar* diskChangeBar() const { return diskBar_; }
 
     // Menu and toolbar handlers.
     void mnuNew_Click();
@@ -69,6 +71,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createEditor();
@@ -77,6 +80,9 @@ private:
     void createToolBar();
     void createStatusBar();
     void runFromMenu(void (frmMain::*handler)());
+    void createDiskChangeBar();
+    // Off while a load fills the editor: every command that reads, replaces or writes the text.
+    void enableDocumentCommands(bool enabled);
     QAction* addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
                         const QList<QKeySequence>& shortcuts = {});
     QAction* addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
@@ -91,4 +97,5 @@ private:
     QLabel* caretPanel_ = nullptr;
     QLabel* clockPanel_ = nullptr;
     QTimer* timer1_ = nullptr;
+    ChangedOnDiskBar* diskBar_ = nullptr;
 };

@@ -267,6 +267,34 @@ void EditorControl::loadUtf8(const QByteArray& bytes)
     loadPrepared(*load);
 }
 
+void EditorControl::replaceAllUtf8(const QByteArray& bytes)
+{
+    const QByteArray old = utf8();
+    const qsizetype shorter = std::min(old.size(), bytes.size());
+    auto prefix = static_cast<qsizetype>(std::mismatch(old.begin(), old.begin() + shorter, bytes.begin()).first - old.begin());
+    auto suffix = static_cast<qsizetype>(
+        std::mismatch(old.rbegin(), old.rbegin() + (shorter - prefix), bytes.rbegin()).first - old.rbegin());
+    // The ends of the replaced part fall between characters, never inside one's UTF-8 bytes.
+    const auto inside = [](const QByteArray& text, qsizetype at) {
+        return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
+    while (prefix > 0 && (inside(old, prefix) || inside(bytes, prefix)))
+        --prefix;
+    while (suffix > 0 && (inside(old, old.size() - suffix) || inside(bytes, bytes.size() - suffix)))
+        --suffix;
+    if (prefix == old.size() && prefix == bytes.size())
+        return;
+
+    const auto caretLine = SendScintilla(SCI_LINEFROMPOSITION, SendScintilla(SCI_GETCURRENTPOS));
+    const auto firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    SendScintilla(SCI_BEGINUNDOACTION);
+    replaceRange(prefix, old.size() - suffix, bytes.mid(prefix, bytes.size() - prefix - suffix));
+    SendScintilla(SCI_ENDUNDOACTION);
+    const auto lastLine = SendScintilla(SCI_GETLINECOUNT) - 1;
+    SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(std::min(caretLine, lastLine)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
+}
+
 std::unique_ptr<EditorControl::PreparedLoad> EditorControl::prepareLoad(qsizetype expectedBytes)
 {
     // A document filled off screen has no one watching it: no modification notices per insertion,

@@ -42,6 +42,9 @@ public:
     // path for whole files: the undo history starts empty and the text counts as unmodified.
     QByteArray utf8() const;
     void loadUtf8(const QByteArray& utf8);
+    // Makes the text utf8 as one step that Undo takes back whole, changing only the part that
+    // differs; the caret stays on its line and the view on its first line, as far as they still exist.
+    void replaceAllUtf8(const QByteArray& utf8);
 
     // Loading in steps, so a big file can be handed to the control on another thread while the
     // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then

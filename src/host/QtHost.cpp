@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "JavaLookup.h"
 #include "QtFileStore.h"
+#include "QtFileWatcher.h"
 #include "QtProcessStarter.h"
 #include "SystemRegistry.h"
 
@@ -105,6 +106,12 @@ int QtMessageBox::show(const QString& text, int style, const QString& title)
     default: box.setIcon(QMessageBox::NoIcon); break;
     }
     switch (style & 0x0F) {
+    case mb::OKCancel:
+        // Asked before something cannot be taken back: Cancel is the safe default.
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
     case mb::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
@@ -157,6 +164,7 @@ HostServices makeQtHost()
     host.clock = std::make_unique<SystemClock>();
     host.fileLookup = std::make_unique<QtFileLookup>();
     host.files = std::make_unique<QtFileStore>();
+    host.fileWatcher = std::make_unique<QtFileWatcher>();
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
     host.checkServiceCommand = [] { return ::checkServiceCommand(); };

@@ -132,11 +132,35 @@ class FakeFileStore : public FileStore {
 public:
     QByteArray readAll(const QString& path, qint64 maxBytes) override;
     void writeAll(const QString& path, const QByteArray& bytes) override;
+    FileStat stat(const QString& path) override;
+    quint64 hashFile(const QString& path) override;
+    // Another program's doing: path now holds bytes, written in place (same inode) or renamed over
+    // it; keepTimes puts the modification time back, as a copy tool does.
+    void changeBehind(const QString& path, const QByteArray& bytes, bool inPlace, bool keepTimes = false);
 
     QHash<QString, QByteArray> files;
+    QHash<QString, FileStat> stats; // made up on first sight of a file
+    qint64 clockNs = 1000;
+    quint64 nextInode = 100;
     QHash<QString, QString> unreadable;
     QHash<QString, QString> unwritable;
     QStringList writes; // paths, in the order written
+};
+
+class FakeFileWatcher : public FileWatcher {
+public:
+    void watch(const QString& watched, std::function<void()> notify) override
+    {
+        path = watched;
+        changed = std::move(notify);
+    }
+    void fire()
+    {
+        if (changed)
+            changed();
+    }
+    QString path;
+    std::function<void()> changed;
 };
 
 // A complete scripted host; the pointers stay owned by services.
@@ -152,6 +176,7 @@ struct FakeHost {
     FakeClock* clock;
     FakeFileLookup* fileLookup;
     FakeFileStore* files;
+    FakeFileWatcher* fileWatcher;
     FakeCommonDialog* fileDialog = nullptr; // set once the main window has made it
 };
 
