@@ -66,6 +66,9 @@ signals:
     void currentFileChanged();
     // Modified() changed.
     void modifiedChanged(bool modified);
+    // The text is now the one unsaved changes are counted from: it was loaded, saved, or a new
+    // document began (before any text startNew puts in).
+    void baseChanged();
 
 private:
     bool saveTo(const QString& path);

@@ -36,6 +36,29 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setUtf8(true);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char* text, int length, int, int, int, int, int, int) {
+                if (type & SC_MOD_INSERTTEXT) {
+                    if (!text) // not every notice carries the bytes; they are in the buffer by now
+                        text = reinterpret_cast<const char*>(
+                            SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(position), long(length)));
+                    emit bytesChanged(position, 0, text, length);
+                } else if (type & SC_MOD_DELETETEXT) {
+                    emit bytesChanged(position, length, nullptr, 0);
+                }
+            });
+}
+
+QByteArrayView EditorControl::utf8View() const
+{
+    const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QByteArrayView(data, length);
+}
+
+void EditorControl::replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
+{
+    replaceRange(fromByte, toByte, bytes);
 }
 
 QByteArray EditorControl::utf8() const

@@ -3,6 +3,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -36,6 +37,10 @@ public:
     // path for whole files: the undo history starts empty and the text counts as unmodified.
     QByteArray utf8() const;
     void loadUtf8(const QByteArray& utf8);
+    // The raw contents without a copy; valid only until the text next changes.
+    QByteArrayView utf8View() const;
+    // Replaces the bytes [fromByte, toByte) of the raw contents, as one undoable step.
+    void replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
 
     // Loading in steps, so a big file can be handed to the control on another thread while the
     // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then
@@ -79,6 +84,10 @@ public:
 
 signals:
     void Change();
+    // Every change of the raw contents, in bytes: removed bytes were deleted at position, or the
+    // insertedLength bytes at inserted were put there (the pointer is valid during the call only).
+    // A load that replaces the whole buffer (loadUtf8, loadPrepared) is not reported here.
+    void bytesChanged(qsizetype position, qsizetype removed, const char* inserted, qsizetype insertedLength);
 
 private:
     void adoptDocument(void* document);
