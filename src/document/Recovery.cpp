@@ -208,9 +208,8 @@ bool Recovery::compact()
 {
     header_.writtenAtMs = QDateTime::currentMSecsSinceEpoch();
     QByteArray bytes = RecoveryJournal::encodeHeader(header_);
-    const QByteArrayView text = text1_.utf8View();
-    if (text.size() <= WholeTextLimit || !header_.hasFileName || !piecesValid_)
-        bytes += RecoveryJournal::encodeWholeTextSnapshot(text);
+    if (text1_.utf8Length() <= WholeTextLimit || !header_.hasFileName || !piecesValid_)
+        bytes += RecoveryJournal::encodeWholeTextSnapshot(text1_.utf8View());
     else
         bytes += RecoveryJournal::encodePiecesSnapshot(pieces_);
     record_.close();

@@ -56,6 +56,11 @@ QByteArrayView EditorControl::utf8View() const
     return QByteArrayView(data, length);
 }
 
+qsizetype EditorControl::utf8Length() const
+{
+    return static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+}
+
 void EditorControl::replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
 {
     replaceRange(fromByte, toByte, bytes);

@@ -37,8 +37,11 @@ public:
     // path for whole files: the undo history starts empty and the text counts as unmodified.
     QByteArray utf8() const;
     void loadUtf8(const QByteArray& utf8);
-    // The raw contents without a copy; valid only until the text next changes.
+    // The raw contents without a copy; valid only until the text next changes. It closes the
+    // buffer's gap, which moves memory: not for every keystroke.
     QByteArrayView utf8View() const;
+    // Length of the raw contents in bytes (cheap).
+    qsizetype utf8Length() const;
     // Replaces the bytes [fromByte, toByte) of the raw contents, as one undoable step.
     void replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
 
