@@ -7,6 +7,7 @@
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
+#include "javatools/CheckWhileTyping.h"
 #include "javatools/CompilerOutputPanel.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
@@ -158,6 +159,7 @@ void frmMain::createActions()
         mnuTools->addSeparator();
         mnuTools->addAction(panel);
     }
+    mnuTools->addAction(javaTools_->checkWhileTyping().action());
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -223,6 +225,7 @@ void frmMain::createStatusBar()
     clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(caretPanel_, 1);
+    statusBar()->addPermanentWidget(javaTools_->checkWhileTyping().statusLabel());
     statusBar()->addPermanentWidget(clockPanel_);
 }
 

@@ -1,6 +1,7 @@
 #include "QtHost.h"
 
 #include "AppInfo.h"
+#include "JavaLookup.h"
 #include "QtFileStore.h"
 #include "QtProcessStarter.h"
 #include "SystemRegistry.h"
@@ -50,12 +51,15 @@ int QtMessageBox::show(const QString& text, int style, const QString& title)
     box.setWindowTitle(title.isEmpty() ? AppInfo::Title : title);
     box.setText(text);
     // A short message makes a narrow box, and the window manager then cuts its title short; leave
-    // room for the whole title and the title bar's buttons.
+    // room for the whole title and the title bar's buttons. Only then: a label with a minimum width
+    // no longer lets the box size itself to a long message, which it would cut off at that width.
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         QFont titleFont = box.font();
         titleFont.setBold(true);
         const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 60;
-        label->setMinimumWidth(titleWidth);
+        const int textWidth = QFontMetrics(label->font()).boundingRect(QRect(), Qt::AlignLeft, text).width();
+        if (textWidth < titleWidth)
+            label->setMinimumWidth(titleWidth);
     }
     switch (style & 0xF0) {
     case mb::Critical: box.setIcon(QMessageBox::Critical); break;
@@ -119,5 +123,6 @@ HostServices makeQtHost()
     host.files = std::make_unique<QtFileStore>();
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
+    host.checkServiceCommand = [] { return ::checkServiceCommand(); };
     return host;
 }

@@ -122,15 +122,15 @@ TEST_F(MainWindowTest, StatusBarShowsTheCaretLineAndTheClock)
     // The caret panel follows the caret as the control reports it, once it has drawn.
     window.show();
     text1.setText("first\r\nsecond\r\nthird");
+    const auto caretPanelShows = [&](const QString& text) {
+        return QTest::qWaitFor([&] { return window.statusPanel(1)->text() == text; });
+    };
     text1.setSelStart(13); // the end of "second"
-    QTest::qWait(20);
-    EXPECT_EQ(window.statusPanel(1)->text(), "Line 2, Col 7");
+    EXPECT_TRUE(caretPanelShows("Line 2, Col 7")) << window.statusPanel(1)->text().toStdString();
     text1.setSelStart(17);
-    QTest::qWait(20);
-    EXPECT_EQ(window.statusPanel(1)->text(), "Line 3, Col 3");
+    EXPECT_TRUE(caretPanelShows("Line 3, Col 3")) << window.statusPanel(1)->text().toStdString();
     text1.setSelText("é");
-    QTest::qWait(20);
-    EXPECT_EQ(window.statusPanel(1)->text(), "Line 3, Col 4");
+    EXPECT_TRUE(caretPanelShows("Line 3, Col 4")) << window.statusPanel(1)->text().toStdString();
 }
 
 TEST_F(MainWindowTest, EditorStaysBetweenToolbarAndStatusBarAtAnySize)

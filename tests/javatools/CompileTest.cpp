@@ -74,13 +74,13 @@ TEST_F(CompileTest, StartsJavacOnTheCurrentFileMinimizedAndReturns)
     EXPECT_TRUE(host.messageBox->calls.isEmpty());
 }
 
-TEST_F(CompileTest, AfterTheWizardTheOldFileIsCompiled)
+TEST_F(CompileTest, AfterTheWizardTheOldFileIsCompiledInItsOwnEncoding)
 {
-    open("/p/Old.java", "class Old {}\r\n");
+    open("/p/Old.java", "// caf\xe9\r\nclass Old {}\r\n");
     ASSERT_TRUE(NewApplet::generateApplet(window.document(), "", "Hello"));
     window.mnuCompile_Click();
     ASSERT_EQ(host.processes->calls.size(), 1);
-    EXPECT_EQ(host.processes->calls[0].commandLine, "javac /p/Old.java");
+    EXPECT_EQ(host.processes->calls[0].commandLine, "javac -encoding windows-1252 /p/Old.java");
     EXPECT_TRUE(panel.text().contains("unsaved changes; javac compiles the file as last saved")) << panel.text().toStdString();
 }
 

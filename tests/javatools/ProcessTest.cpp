@@ -13,6 +13,7 @@
 #include "javatools/frmNewApplet.h"
 #include "support/FakeHost.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -76,8 +77,12 @@ TEST(QtProcessStarter, StartReturnsBeforeTheProgramEnds)
     QtProcessStarter starter;
     RecordingOutput sink;
     starter.setConsoleOutput(&sink);
-    starter.StartProcess("sleep 2", ws::MinimizedFocus);
+    QTemporaryDir dir;
+    const QString go = dir.filePath("go");
+    // The program ends only once the test lets it.
+    starter.StartProcess(QStringLiteral("sh -c \"until [ -e '%1' ]; do sleep 0.02; done\"").arg(go), ws::MinimizedFocus);
     EXPECT_EQ(sink.finished, 0);
+    QFile(go).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sink.finished == 1; }, RunTimeoutMs));
 }
 
@@ -107,15 +112,22 @@ TEST(QtProcessStarter, RunsWithoutASinkAndOutlivingTheStarter)
     auto starter = std::make_unique<QtProcessStarter>();
     RecordingOutput sink;
     starter->setConsoleOutput(&sink);
-    starter->StartProcess("sh -c \"sleep 1; echo late\"", ws::MinimizedFocus);
+    QTemporaryDir dir;
+    const QString go = dir.filePath("go");
+    const QString done = dir.filePath("done");
+    starter->StartProcess(QStringLiteral("sh -c \"until [ -e '%1' ]; do sleep 0.02; done; echo late; : > '%2'\"").arg(go, done),
+                          ws::MinimizedFocus);
     starter.reset(); // the run goes on and reports to no one
-    QTest::qWait(1500);
+    QFile(go).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(done); }, RunTimeoutMs));
+    QCoreApplication::processEvents();
     EXPECT_EQ(sink.finished, 0);
     EXPECT_TRUE(sink.output.isEmpty());
 
     QtProcessStarter quiet;
-    EXPECT_NO_THROW(quiet.StartProcess("true", ws::MinimizedFocus));
-    QTest::qWait(200);
+    const QString quietDone = dir.filePath("quiet");
+    EXPECT_NO_THROW(quiet.StartProcess(QStringLiteral("sh -c \": > '%1'\"").arg(quietDone), ws::MinimizedFocus));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(quietDone); }, RunTimeoutMs));
 }
 
 class JavacTest : public ::testing::Test {
