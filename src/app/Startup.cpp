@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 #include "document/Document.h"
+#include "document/Recovery.h"
 #include "host/AppInfo.h"
 #include "host/ContentHash.h"
 #include "host/HostError.h"
@@ -13,12 +14,14 @@
 #include <QApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QTimer>
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -63,7 +66,8 @@ StartupRead readStartupFile(const QString& path)
 // Hands the file to the editor on a thread of its own, so that the window is built and shown
 // meanwhile; the document takes it over on the UI thread once it is ready. Until then the editor is
 // read-only, so nothing typed in those milliseconds is lost under the file.
-std::thread startLoading(frmMain& window, const QString& path, std::future<StartupRead> reading)
+std::thread startLoading(frmMain& window, const QString& path, std::future<StartupRead> reading,
+                         std::function<void()> loaded)
 {
     EditorControl& editor = window.Text1();
     window.cd1().FileName = path;
@@ -74,11 +78,11 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
     struct stat info {};
     const qint64 expectedBytes = ::stat(localFileName(path).constData(), &info) == 0 ? qint64(info.st_size) : 0;
     std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(expectedBytes <= MaxDocumentBytes ? expectedBytes : 0);
-    return std::thread([&window, path, load, reading = std::move(reading)]() mutable {
+    return std::thread([&window, path, load, reading = std::move(reading), loaded = std::move(loaded)]() mutable {
         auto read = std::make_shared<StartupRead>(reading.get());
         if (read->decoded)
             load->fill(read->decoded->utf8);
-        QMetaObject::invokeMethod(&window, [&window, path, load, read] {
+        QMetaObject::invokeMethod(&window, [&window, path, load, read, loaded] {
             window.Text1().setReadOnly(false);
             if (read->decoded)
                 window.document().loadPrepared(path, read->decoded->format, *load, read->stat, read->hash);
@@ -87,6 +91,7 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
                 window.document().startNewFile(path);
             else if (!read->decoded)
                 window.document().reportReadFailure(read->error);
+            loaded();
         }, Qt::QueuedConnection);
     });
 }
@@ -168,11 +173,19 @@ int runTolvane(int argc, char* argv[])
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         window.setGeometry(screen->availableGeometry());
 
+    Recovery recovery(window.document(), window.Text1(), host, Recovery::defaultStateFolder());
+    // Unsaved changes an earlier run left behind are offered once the window shows and the file
+    // named on the command line is in it, so that neither replaces the other.
+    const auto offerRecovery = [&recovery] { recovery.offerOrphans(); };
     std::thread loading;
     if (!options.fileToOpen.isEmpty())
-        loading = startLoading(window, options.fileToOpen, std::move(reading));
+        loading = startLoading(window, options.fileToOpen, std::move(reading), offerRecovery);
+    else
+        QTimer::singleShot(0, &window, offerRecovery);
     window.showMaximized();
     const int status = app.exec();
+    // The window closed as the user chose (saved, or left with No): no record is to be kept.
+    recovery.finish();
     if (loading.joinable()) {
         loading.join();
         // A load that never reached the window lets go of its document while the editor still exists.

@@ -154,6 +154,7 @@ void Document::startNew(const QString& name, const QString& text, bool keepFileN
     if (!keepFileName)
         fileFormat_ = FileFormat();
     text1_.markSaved();
+    emit baseChanged();
     if (!text.isEmpty())
         text1_.setText(text);
     emit currentFileChanged();
@@ -169,6 +170,7 @@ void Document::setCurrentFile(const QString& path, const FileFormat& format)
     hasFileName_ = true;
     cd1_.FileName = path;
     text1_.markSaved();
+    emit baseChanged();
     if (!sameFile)
         emit currentFileChanged();
 }

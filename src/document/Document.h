@@ -92,6 +92,9 @@ signals:
     // The file on disk changed under a document that cannot simply take it (unsaved changes), or is
     // gone; None once that no longer needs showing.
     void diskChangeNoticed(DiskChange change);
+    // The text is now the one unsaved changes are counted from: it was loaded, saved, or a new
+    // document began (before any text startNew puts in).
+    void baseChanged();
 
 private:
     bool saveTo(const QString& path);

@@ -67,6 +67,7 @@ void EditorControl::endQuiet()
     if (--quietDepth_ > 0)
         return;
     SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>(loudMask_));
+    takeInsertedBytes();
     takeInsertedText();
     std::vector<AccessibleEdit> edits;
     edits.swap(accessibleEdits_);
@@ -90,11 +91,28 @@ QString EditorControl::bytesAt(qsizetype position, qsizetype length) const
     return data ? decodeKeepingMarks(QByteArrayView(data, length)) : QString();
 }
 
+void EditorControl::takeInsertedBytes()
+{
+    const auto [position, length] = std::exchange(pendingBytes_, {0, 0});
+    if (length == 0)
+        return;
+    const auto* text = reinterpret_cast<const char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(position), static_cast<long>(length)));
+    emit bytesChanged(position, 0, text, length);
+}
+
 void EditorControl::noteEdit(int position, int type, int length)
 {
     if (quietDepth_ == 0 || !(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
         return;
     quietChanged_ = true;
+    // The bytes of a quiet edit: a removal is told before it happens, an insertion once it is done (at
+    // the next notice or at the end of the edit), so listeners see the changes in their order.
+    takeInsertedBytes();
+    if (type & SC_MOD_BEFOREINSERT)
+        pendingBytes_ = {position, length};
+    else
+        emit bytesChanged(position, length, nullptr, 0);
     if (!reportEdits_)
         return;
     takeInsertedText();
@@ -201,10 +219,37 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
-        [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+        [this](int position, int type, const char* text, int length, int, int, int, int, int, int) {
             noteEdit(position, type, length);
+            if (quietDepth_ > 0)
+                return; // a quiet edit tells its bytes from the notices before each change (noteEdit)
+            if (type & SC_MOD_INSERTTEXT) {
+                if (!text) // not every notice carries the bytes; they are in the buffer by now
+                    text = reinterpret_cast<const char*>(
+                        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(position), long(length)));
+                emit bytesChanged(position, 0, text, length);
+            } else if (type & SC_MOD_DELETETEXT) {
+                emit bytesChanged(position, length, nullptr, 0);
+            }
         });
     EditorAccessible::install(this);
+}
+
+QByteArrayView EditorControl::utf8View() const
+{
+    const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    return QByteArrayView(data, length);
+}
+
+qsizetype EditorControl::utf8Length() const
+{
+    return static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+}
+
+void EditorControl::replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
+{
+    replaceRange(fromByte, toByte, bytes);
 }
 
 QByteArray EditorControl::utf8() const

@@ -3,6 +3,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -45,6 +46,13 @@ public:
     // Makes the text utf8 as one step that Undo takes back whole, changing only the part that
     // differs; the caret stays on its line and the view on its first line, as far as they still exist.
     void replaceAllUtf8(const QByteArray& utf8);
+    // The raw contents without a copy; valid only until the text next changes. It closes the
+    // buffer's gap, which moves memory: not for every keystroke.
+    QByteArrayView utf8View() const;
+    // Length of the raw contents in bytes (cheap).
+    qsizetype utf8Length() const;
+    // Replaces the bytes [fromByte, toByte) of the raw contents, as one undoable step.
+    void replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
 
     // Loading in steps, so a big file can be handed to the control on another thread while the
     // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then
@@ -141,6 +149,10 @@ public:
 
 signals:
     void Change();
+    // Every change of the raw contents, in bytes: removed bytes were deleted at position, or the
+    // insertedLength bytes at inserted were put there (the pointer is valid during the call only).
+    // A load that replaces the whole buffer (loadUtf8, loadPrepared) is not reported here.
+    void bytesChanged(qsizetype position, qsizetype removed, const char* inserted, qsizetype insertedLength);
     // Each insertion and removal of an edit, once the edit is done, at its UTF-16 offset in the text
     // of that moment; only after reportEditsForAccessibility.
     void accessibleTextInserted(qsizetype offset, const QString& text);
@@ -163,8 +175,10 @@ private:
     void endQuiet();
     void noteEdit(int position, int type, int length);
     void takeInsertedText();
+    void takeInsertedBytes();
     QString bytesAt(qsizetype position, qsizetype length) const;
     std::pair<qsizetype, qsizetype> pendingInsert_{0, 0};
+    std::pair<qsizetype, qsizetype> pendingBytes_{0, 0}; // an insertion of a quiet edit, told once done
     bool reportEdits_ = false;
     int quietDepth_ = 0;
     long loudMask_ = 0;

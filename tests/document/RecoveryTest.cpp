@@ -1,0 +1,287 @@
+#include "app/frmMain.h"
+#include "document/Document.h"
+#include "document/Recovery.h"
+#include "document/RecoveryJournal.h"
+#include "host/EditorControl.h"
+#include "support/FakeHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+TEST(PieceTextTest, RandomEditsMatchEditingTheBytesDirectly)
+{
+    const QByteArray base = "0123456789abcdefghijklmnopqrstuvwxyz";
+    QByteArray expected = base;
+    PieceText text(base.size());
+    QRandomGenerator random(7);
+    for (int i = 0; i < 3000; ++i) {
+        RecoveryEdit edit;
+        edit.position = random.bounded(expected.size() + 1);
+        edit.removed = random.bounded(std::min<qint64>(4, expected.size() - edit.position) + 1);
+        edit.inserted = QByteArray(random.bounded(4), char('A' + i % 26));
+        expected.replace(edit.position, edit.removed, edit.inserted);
+        ASSERT_TRUE(text.apply(edit));
+    }
+    EXPECT_EQ(text.materialize(base), expected);
+    EXPECT_FALSE(text.apply({expected.size(), 1, {}})) << "an edit past the end";
+}
+
+TEST(RecoveryJournalTest, RecordsRoundTripAndAnyDamageRefusesTheWholeRecord)
+{
+    const QByteArray base = "class A {\r\n}\r\n";
+    RecoveryHeader header;
+    header.pid = 4242;
+    header.bootId = "boot";
+    header.currentFileName = header.displayName = header.basePath = "/p/A.java";
+    header.hasFileName = true;
+    header.format = {TextEncoding::Windows1252, false, LineEnd::CR};
+    header.baseLength = base.size();
+    header.baseHash = Recovery64::hash(base);
+    PieceText pieces(base.size());
+    pieces.apply({9, 0, " int x;"});
+    const std::vector<RecoveryEdit> later = {{0, 5, "final class"}, {0, 0, "// é\r\n"}};
+    const QByteArray expected = "// é\r\nfinal class A { int x;\r\n}\r\n";
+
+    struct Case {
+        const char* name;
+        QByteArray snapshot;
+    };
+    const Case cases[] = {
+        {"pieces over the base", RecoveryJournal::encodePiecesSnapshot(pieces)},
+        {"whole text", RecoveryJournal::encodeWholeTextSnapshot("class A { int x;\r\n}\r\n")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray bytes = RecoveryJournal::encodeHeader(header) + c.snapshot +
+                                 RecoveryJournal::encodeEdits({later[0]}) + RecoveryJournal::encodeEdits({later[1]});
+        const std::optional<RecoveryRecord> record = RecoveryJournal::decode(bytes);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->header, header);
+        EXPECT_EQ(record->edits, later);
+        EXPECT_EQ(RecoveryJournal::replay(*record, base), expected);
+
+        // Cut between two flushes, the record is the one the earlier flush left: whole, only older.
+        const qsizetype firstFlush = RecoveryJournal::encodeHeader(header).size() + c.snapshot.size();
+        const qsizetype lastFlush = bytes.size() - RecoveryJournal::encodeEdits({later[1]}).size();
+        EXPECT_EQ(RecoveryJournal::replay(*RecoveryJournal::decode(bytes.left(lastFlush)), base),
+                  "final class A { int x;\r\n}\r\n");
+        for (qsizetype cut = 0; cut < bytes.size(); ++cut) {
+            if (cut != firstFlush && cut != lastFlush) {
+                ASSERT_FALSE(RecoveryJournal::decode(bytes.left(cut))) << "truncated to " << cut << " bytes";
+            }
+        }
+        for (qsizetype at = 0; at < bytes.size(); at += 3) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(damaged[at] ^ 0x20);
+            ASSERT_FALSE(RecoveryJournal::decode(damaged)) << "byte " << at << " changed";
+        }
+    }
+    EXPECT_FALSE(RecoveryJournal::replay({header, {}, {{100, 1, {}}}}, base)) << "edits that do not fit";
+}
+
+TEST(RecoveryJournalTest, BaseIsRecognisedInTheFileASaveWrote)
+{
+    RecoveryHeader header;
+    header.baseLength = 3;
+    header.baseHash = Recovery64::hash("abc");
+    header.baseEndedWithLineEnd = false;
+    EXPECT_EQ(RecoveryJournal::baseFromFile(header, "abc\r\n"), "abc") << "the line end the save added";
+    EXPECT_EQ(RecoveryJournal::baseFromFile(header, "abc"), "abc");
+    EXPECT_FALSE(RecoveryJournal::baseFromFile(header, "abd\n"));
+    header.baseEndedWithLineEnd = true;
+    EXPECT_FALSE(RecoveryJournal::baseFromFile(header, "abc\n"));
+}
+
+// One running instance: a window with its own scripted host and a recovery record in folder.
+struct Instance {
+    Instance(const QString& folder, const QString& id)
+        : recovery(std::make_unique<Recovery>(window.document(), window.Text1(), host.services, folder, id))
+    {
+    }
+    FakeHost host;
+    frmMain window{host.services};
+    std::unique_ptr<Recovery> recovery;
+
+    Document& doc() { return window.document(); }
+    EditorControl& text1() { return window.Text1(); }
+    void open(const QString& path, const QByteArray& bytes)
+    {
+        host.files->files.insert(path, bytes);
+        ASSERT_TRUE(doc().loadFile(path));
+    }
+    void type(qsizetype byteOffset, const QString& text)
+    {
+        text1().setSelStart(text1().offsetOfPosition(byteOffset));
+        text1().setSelText(text);
+    }
+    // The process ends without a word: its lock goes, its record stays.
+    void crash() { recovery.reset(); }
+};
+
+class RecoveryTest : public ::testing::Test {
+protected:
+    QTemporaryDir state;
+    QString folder = state.path() + "/tolvane";
+
+    QStringList files() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+};
+
+TEST_F(RecoveryTest, CrashedNamedFileComesBackUnsavedWithItsFormatAndTheFileUntouched)
+{
+    const QByteArray disk = "class A {\r// caf\xE9\r}\r";
+    auto a = std::make_unique<Instance>(folder, "a");
+    a->open("/p/A.java", disk); // not UTF-8: Windows-1252 with CR line ends
+    ASSERT_EQ(a->doc().Format(), (FileFormat{TextEncoding::Windows1252, false, LineEnd::CR}));
+    a->type(9, QStringLiteral(" int é;"));
+    a->recovery->flush();
+    a->type(0, QStringLiteral("final "));
+    a->recovery->flush();
+    const QByteArray typed = a->text1().utf8();
+    EXPECT_EQ(files(), (QStringList{"a.lock", "a.record"}));
+
+    Instance b(folder, "b");
+    b.host.files->files.insert("/p/A.java", disk); // the same disk
+    b.recovery->offerOrphans();
+    EXPECT_TRUE(b.host.messageBox->calls.isEmpty()) << "a record of a running instance is not offered";
+
+    a->crash();
+    b.host.messageBox->willAnswer(mb::Yes);
+    b.recovery->offerOrphans();
+    ASSERT_EQ(b.host.messageBox->calls.size(), 1);
+    EXPECT_EQ(b.host.messageBox->calls[0].title, "Recover Unsaved Changes?");
+    EXPECT_TRUE(b.host.messageBox->calls[0].text.contains("without saving the changes to /p/A.java."));
+    EXPECT_EQ(b.text1().utf8(), typed);
+    EXPECT_TRUE(b.doc().Modified());
+    EXPECT_EQ(b.doc().CurrentFileName(), "/p/A.java");
+    EXPECT_TRUE(b.doc().HasFileName());
+    EXPECT_EQ(b.doc().Format(), a->doc().Format());
+    EXPECT_EQ(b.host.files->files["/p/A.java"], disk);
+    EXPECT_EQ(files(), (QStringList{"b.lock", "b.record"})) << "the text is now b's to keep";
+
+    ASSERT_TRUE(b.doc().Save());
+    EXPECT_EQ(b.host.files->files["/p/A.java"], "final class A { int \xE9;\r// caf\xE9\r}\r");
+    EXPECT_EQ(files(), QStringList{"b.lock"}) << "saving removes the record";
+    b.recovery->finish();
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(RecoveryTest, UntitledLaterAndDiscard)
+{
+    {
+        Instance a(folder, "a");
+        a.doc().New();
+        a.type(0, QStringLiteral("never saved\r\n"));
+        a.recovery->flush();
+    }
+    for (int answer : {mb::Cancel, mb::No}) {
+        Instance b(folder, "b");
+        b.host.messageBox->willAnswer(answer);
+        b.recovery->offerOrphans();
+        ASSERT_EQ(b.host.messageBox->calls.size(), 1);
+        EXPECT_TRUE(b.host.messageBox->calls[0].text.contains("the changes to Untitled."));
+        EXPECT_EQ(b.text1().utf8(), "");
+        EXPECT_EQ(QFile::exists(folder + "/a.record"), answer == mb::Cancel);
+    }
+
+    Instance a(folder, "a2");
+    a.type(0, QStringLiteral("again"));
+    a.recovery->flush();
+    a.crash();
+    Instance c(folder, "c");
+    c.host.messageBox->willAnswer(mb::Yes);
+    c.recovery->offerOrphans();
+    EXPECT_EQ(c.text1().utf8(), "again");
+    EXPECT_EQ(c.doc().CurrentFileName(), "Untitled");
+    EXPECT_FALSE(c.doc().HasFileName());
+    EXPECT_TRUE(c.doc().Modified());
+}
+
+TEST_F(RecoveryTest, NewUndoAndLeavingRemoveTheRecord)
+{
+    Instance a(folder, "a");
+    a.open("/p/A.java", "class A {}\n");
+    a.type(0, QStringLiteral("x"));
+    a.recovery->flush();
+    ASSERT_TRUE(QFile::exists(a.recovery->recordPath()));
+    a.text1().undo();
+    EXPECT_FALSE(QFile::exists(a.recovery->recordPath())) << "undone to the saved text";
+
+    a.type(0, QStringLiteral("y"));
+    a.recovery->flush();
+    a.host.messageBox->willAnswer(mb::No);
+    a.doc().New();
+    EXPECT_FALSE(QFile::exists(a.recovery->recordPath())) << "New, answering No";
+
+    a.type(0, QStringLiteral("z"));
+    a.recovery->flush();
+    a.recovery->finish();
+    EXPECT_TRUE(files().isEmpty()) << "leaving";
+}
+
+TEST_F(RecoveryTest, DamagedRecordIsToldAndKeptAside)
+{
+    {
+        Instance a(folder, "a");
+        a.type(0, QStringLiteral("some words"));
+        a.recovery->flush();
+    }
+    QFile record(folder + "/a.record");
+    ASSERT_TRUE(record.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(record.resize(record.size() - 1));
+    record.close();
+
+    Instance b(folder, "b");
+    b.recovery->offerOrphans();
+    ASSERT_EQ(b.host.messageBox->calls.size(), 1);
+    EXPECT_TRUE(b.host.messageBox->calls[0].text.contains("is damaged"));
+    EXPECT_EQ(b.text1().utf8(), "");
+    EXPECT_EQ(files(), (QStringList{"a.damaged", "b.lock"}));
+}
+
+TEST_F(RecoveryTest, LongDocumentRecordFollowsTheEditsAndNeedsItsBase)
+{
+    QByteArray original;
+    while (original.size() <= Recovery::WholeTextLimit)
+        original += "        System.out.println(\"a line of a long program\");\n";
+    QByteArray typed;
+    {
+        Instance a(folder, "a");
+        a.open("/p/Long.java", original);
+        for (int i = 0; i < 200; ++i) {
+            a.type(qsizetype(i) * 997, QStringLiteral("\u00e9"));
+            if (i % 50 == 0)
+                a.recovery->flush();
+        }
+        a.recovery->flush();
+        EXPECT_LT(QFileInfo(a.recovery->recordPath()).size(), 10000);
+        typed = a.text1().utf8();
+    }
+    {
+        Instance b(folder, "b");
+        b.host.files->files["/p/Long.java"] = "changed meanwhile\n";
+        b.host.messageBox->willAnswer(mb::Yes); // recover
+        b.host.messageBox->willAnswer(mb::Yes); // keep the record
+        b.recovery->offerOrphans();
+        ASSERT_EQ(b.host.messageBox->calls.size(), 2);
+        EXPECT_TRUE(b.host.messageBox->calls[1].text.contains("the file has been changed since"));
+        EXPECT_TRUE(QFile::exists(folder + "/a.record"));
+    }
+    Instance c(folder, "c");
+    c.host.files->files["/p/Long.java"] = original;
+    c.host.messageBox->willAnswer(mb::Yes);
+    c.recovery->offerOrphans();
+    EXPECT_TRUE(c.text1().utf8() == typed);
+    EXPECT_TRUE(c.doc().Modified());
+}
+
+} // namespace
