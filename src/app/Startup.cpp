@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
-#include <QScreen>
 
 #include <QFileInfo>
 
@@ -162,9 +161,6 @@ int runTolvane(int argc, char* argv[])
 
     HostServices host = makeQtHost();
     frmMain window(host);
-    // Without a window manager "maximized" means nothing; filling the screen is the closest to it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window.setGeometry(screen->availableGeometry());
 
     std::thread loading;
     if (!options.fileToOpen.isEmpty())

@@ -14,12 +14,78 @@
 #include <Qsci/qscilexerjava.h>
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// The window's design sizes are in twips, 1440 to the inch.
+int twipsToPixels(int twips, int dotsPerInch)
+{
+    return qRound(twips * dotsPerInch / 1440.0);
+}
+
+double relativeLuminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The highlighting's colours are made for light paper. The paper stays light in a dark desktop theme
+// too, and a colour too pale to read on it (4.5:1 at least) is darkened until it is readable.
+void keepReadableOnLightPaper(QsciLexer& lexer)
+{
+    lexer.setDefaultPaper(Qt::white);
+    lexer.setDefaultColor(Qt::black);
+    for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
+        if (lexer.description(style).isEmpty())
+            continue;
+        QColor paper = lexer.paper(style);
+        if (contrastRatio(Qt::black, paper) < 4.5) {
+            paper = Qt::white;
+            lexer.setPaper(paper, style);
+        }
+        QColor colour = lexer.color(style).toHsv();
+        while (contrastRatio(colour, paper) < 4.5 && colour.valueF() > 0)
+            colour.setHsvF(colour.hsvHueF(), colour.hsvSaturationF(), std::max(0.0F, colour.valueF() - 0.05F));
+        lexer.setColor(colour.toRgb(), style);
+    }
+}
+
+// The toolbar band is its buttons' height and a pixel of frame above and below.
+class ToolbarBandStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        switch (metric) {
+        case PM_ToolBarItemMargin:
+        case PM_ToolBarItemSpacing:
+            return 0;
+        case PM_ToolBarFrameWidth:
+            return 1;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+} // namespace
 
 frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), host_(host)
 {
@@ -33,6 +99,8 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     createToolBar();
     createStatusBar();
     setTabOrder(toolbar1_, text1_);
+    // The size the window takes when it is restored from maximized.
+    resize(twipsToPixels(6630, logicalDpiX()), twipsToPixels(5910, logicalDpiY()));
     text1_->setFocus();
 
     timer1_ = new QTimer(this);
@@ -58,8 +126,10 @@ void frmMain::createEditor()
     auto* lexer = new QsciLexerJava(text1_);
     lexer->setDefaultFont(font);
     lexer->setFont(font, -1);
+    keepReadableOnLightPaper(*lexer);
     text1_->setLexer(lexer);
     text1_->setFont(font);
+    text1_->setCaretForegroundColor(Qt::black);
 
     text1_->setMarginType(0, QsciScintilla::NumberMargin);
     text1_->setMarginLineNumbers(0, true);
@@ -157,6 +227,7 @@ QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, co
     button->setProperty("Key", key);
     button->setToolTip(tooltip);
     button->setIconText(key);
+    toolbar1_->widgetForAction(button)->setFixedSize(twipsToPixels(345, logicalDpiX()), twipsToPixels(330, logicalDpiY()));
     return button;
 }
 
@@ -169,6 +240,10 @@ void frmMain::createToolBar()
     toolbar1_->setIconSize(QSize(16, 16));
     toolbar1_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto* bandStyle = new ToolbarBandStyle;
+    bandStyle->setParent(toolbar1_);
+    toolbar1_->setStyle(bandStyle);
+    toolbar1_->setFixedHeight(twipsToPixels(360, logicalDpiY()));
 
     addToolButton(QStringLiteral("New"), QStringLiteral("document-new"), QStringLiteral(":/icons/new.png"), QStringLiteral("New"));
     addToolButton(QStringLiteral("Save"), QStringLiteral("document-save"), QStringLiteral(":/icons/save.png"), QStringLiteral("Save"));
@@ -196,9 +271,13 @@ void frmMain::createStatusBar()
     clockPanel_ = new QLabel(this);
     clockPanel_->setObjectName(QStringLiteral("StatusBar1Panel2"));
     clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
+    // Two panels side by side from the left, each 2000 twips wide unless its text needs more.
+    for (QLabel* panel : {caretPanel_, clockPanel_}) {
+        panel->setMinimumWidth(twipsToPixels(2000, logicalDpiX()));
+        statusBar()->addWidget(panel);
+    }
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->addWidget(caretPanel_, 1);
-    statusBar()->addPermanentWidget(clockPanel_);
+    statusBar()->setFixedHeight(twipsToPixels(360, logicalDpiY()));
 }
 
 QLabel* frmMain::statusPanel(int index) const
@@ -241,6 +320,15 @@ void frmMain::mnuSave_Click() { document_->Save(); }
 void frmMain::mnuExit_Click()
 {
     close();
+}
+
+bool frmMain::event(QEvent* event)
+{
+    // Qt writes a hovered control's status tip over the status bar's panels; they keep the caret line
+    // and the clock instead.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

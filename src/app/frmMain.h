@@ -57,6 +57,7 @@ public:
     void updateLineNumberWidth();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -69,6 +69,9 @@ public:
 signals:
     void Change();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
