@@ -17,6 +17,8 @@
 #include <QScreen>
 #include <QTextLayout>
 
+#include <algorithm>
+
 QString QtCommonDialog::qtFilter(const QString& filter)
 {
     const QStringList parts = filter.split(u'|');
@@ -124,8 +126,29 @@ private:
         setFixedSize(std::min(std::max(needed.width(), titleWidth), screenArea.width()),
                      std::min(needed.height(), screenArea.height()));
         layout()->activate();
-        adjustPosition(parentWidget());
+        placeOver(parentWidget() ? parentWidget()->window() : nullptr, screenArea);
         QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+
+    // Centred over the window it belongs to, title bar and frame on the screen. Until the window
+    // manager has framed the box, the owner's frame is the best guess of the box's.
+    void placeOver(const QWidget* owner, const QRect& screenArea)
+    {
+        const auto frameOf = [](const QWidget* window) {
+            const QRect outer = window->frameGeometry();
+            const QRect inner = window->geometry();
+            return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                            outer.bottom() - inner.bottom());
+        };
+        QMargins frame = frameOf(this);
+        if (frame.isNull() && owner)
+            frame = frameOf(owner);
+        QRect framed = rect().marginsAdded(frame);
+        framed.moveCenter(owner ? owner->frameGeometry().center() : screenArea.center());
+        const int left = std::clamp(framed.left(), screenArea.left(), std::max(screenArea.left(), screenArea.right() + 1 - framed.width()));
+        const int top = std::clamp(framed.top(), screenArea.top(), std::max(screenArea.top(), screenArea.bottom() + 1 - framed.height()));
+        // A window's position is that of its frame.
+        move(left, top);
     }
 
     QString text_;
