@@ -2,9 +2,10 @@
 # A file on the command line that does not exist: a message, then the editor with an empty
 # untitled document; nothing is created on disk.
 source "$(dirname "$0")/lib/e2e.sh"
+source "$(dirname "$0")/lib/user.sh"
 e2e_init "$@"
 
-file="$E2E_TMP/files/Missing.java"
+file="$E2E_TMP/files/a-folder-with-a-rather-long-name/and-another-one-inside-it/Missing.java"
 e2e_start_app "$file"
 # The main window and the message box both carry the application's title.
 deadline=$((SECONDS + E2E_TIMEOUT))
@@ -14,6 +15,9 @@ while [ "$(e2e_windows '^Tolvane 2000$' | wc -l)" -lt 2 ]; do
 done
 e2e_screenshot "$E2E_NAME-message"
 box=$(e2e_windows '^Tolvane 2000$' | tail -n 1)
+# The path ends a line of its own: its end must be on screen as much as the message's.
+e2e_expect_on_screen "$box" "Cannot open $file:" "the missing file's path"
+e2e_expect_on_screen "$box" "No such file or directory" "the reason"
 e2e_keys "$box" Return
 
 deadline=$((SECONDS + E2E_TIMEOUT))
