@@ -6,7 +6,7 @@
 #include "host/MessageBoxService.h"
 #include "search/FindIt.h"
 #include "search/SearchSettings.h"
-#include "search/frmFind.h"
+#include "search/Search.h"
 
 #include <benchmark/benchmark.h>
 
@@ -104,7 +104,7 @@ void BM_FindInEditor(benchmark::State& state)
         text1.setSelStart(s.caret);
         text1.setSelLength(0);
         state.ResumeTiming();
-        frmFind::searchEditor(text1, messages, s.direction);
+        Search::findInEditor(text1, messages, s.direction);
     }
     setLabel(state);
 }
@@ -122,7 +122,7 @@ void BM_FirstFindAfterLoad(benchmark::State& state)
         text1.loadUtf8(bytes);
         searchSettings() = settingsFor(s, int(state.range(2)));
         state.ResumeTiming();
-        frmFind::searchEditor(text1, messages, s.direction);
+        Search::findInEditor(text1, messages, s.direction);
     }
     setLabel(state);
 }

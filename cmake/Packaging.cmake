@@ -19,10 +19,12 @@ endforeach()
 
 # Debian policy wants man pages compressed; -n keeps the archive free of time stamps.
 find_program(TOLVANE_GZIP gzip REQUIRED)
+# The page names the version of the project.
+configure_file(${TOLVANE_RESOURCES}/tolvane.1.in ${CMAKE_CURRENT_BINARY_DIR}/tolvane.1 @ONLY)
 set(TOLVANE_MAN_GZ ${CMAKE_CURRENT_BINARY_DIR}/tolvane.1.gz)
 add_custom_command(OUTPUT ${TOLVANE_MAN_GZ}
-  COMMAND ${TOLVANE_GZIP} -9nc ${TOLVANE_RESOURCES}/tolvane.1 > ${TOLVANE_MAN_GZ}
-  DEPENDS ${TOLVANE_RESOURCES}/tolvane.1
+  COMMAND ${TOLVANE_GZIP} -9nc ${CMAKE_CURRENT_BINARY_DIR}/tolvane.1 > ${TOLVANE_MAN_GZ}
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/tolvane.1
   COMMENT "Compressing the man page"
   VERBATIM)
 add_custom_target(tolvane_manpage ALL DEPENDS ${TOLVANE_MAN_GZ})

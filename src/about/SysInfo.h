@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/SystemRegistry.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,8 +17,8 @@ constexpr std::uint32_t ValueBufferSize = 1024;
 
 inline const QString UnavailableMessage = QStringLiteral("System Information Is Unavailable At This Time");
 
-inline const QString PathKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-inline const QString PathValue = QStringLiteral("PATH");
+inline const QString& PathKey = SystemRegistry::SysInfoKey;
+inline const QString& PathValue = SystemRegistry::SysInfoValue;
 inline const QString LocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 inline const QString LocationValue = QStringLiteral("MSINFO");
 inline const QString ProgramFile = QStringLiteral("\\MSINFO32.EXE");

@@ -3,10 +3,10 @@
 #include "SysInfo.h"
 
 #include "host/AppInfo.h"
+#include "host/DialogLayout.h"
 #include "host/HostServices.h"
 
 #include <QFile>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,47 +16,9 @@
 namespace {
 const QString IconResource = QStringLiteral(":/icons/tolvane.png");
 
-// The box was laid out in twips; at 15 twips to the pixel these are its pixel positions.
-constexpr int px(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
-// The face the box was designed with, else the closest in width that is installed; fontconfig would
-// otherwise answer any unknown name with a much wider face and the texts would not fit.
-QString dialogFamily()
-{
-    static const QString family = [] {
-        const QStringList candidates = {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                                        QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                                        QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")};
-        const QStringList installed = QFontDatabase::families();
-        for (const QString& name : candidates) {
-            // A face several foundries ship is listed as "Name [foundry]".
-            const QString withFoundry = name + QStringLiteral(" [");
-            for (const QString& family : installed) {
-                if (family.compare(name, Qt::CaseInsensitive) == 0 || family.startsWith(withFoundry, Qt::CaseInsensitive))
-                    return name;
-            }
-        }
-        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-    }();
-    return family;
-}
-
-QFont dialogFont(qreal pointSize, bool bold = false)
-{
-    QFont font(dialogFamily());
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
-    font.setBold(bold);
-    return font;
-}
+using DialogLayout::dialogFont;
+using DialogLayout::px;
+using DialogLayout::twipsRect;
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry, qreal pointSize,
                   bool bold, bool blackText, const QString& accessibleName)
@@ -183,10 +145,6 @@ void frmAbout::StartSysInfo()
     SysInfo::StartSysInfo(host_);
 }
 
-bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal)
-{
-    return SysInfo::GetKeyValue(*host_.registry, KeyRoot, KeyName, SubKeyRef, KeyVal);
-}
 
 void frmAbout::keyPressEvent(QKeyEvent* event)
 {

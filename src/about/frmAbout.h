@@ -2,7 +2,6 @@
 
 #include <QDialog>
 
-#include <cstdint>
 
 class QLabel;
 class QPushButton;
@@ -27,7 +26,6 @@ public:
     void cmdOK_Click();
     void cmdSysInfo_Click();
     void StartSysInfo();
-    bool GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
 
     QLabel* picIcon() const { return picIcon_; }
     QLabel* lblTitle() const { return lblTitle_; }

@@ -10,43 +10,14 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QMessageBox>
 
 #include <QFileInfo>
 
 #include <cstdio>
-#include <exception>
 #include <future>
 #include <memory>
 #include <optional>
 #include <thread>
-
-namespace {
-// A command run from a menu lets its errors pass; here they end as a message instead of ending the
-// program.
-class TolvaneApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const HostError& error) {
-            report(error.message());
-        } catch (const std::exception& error) {
-            report(QString::fromLocal8Bit(error.what()));
-        }
-        return false;
-    }
-
-private:
-    static void report(const QString& message)
-    {
-        QMessageBox::warning(QApplication::activeWindow(), AppInfo::Title, message);
-    }
-};
-} // namespace
 
 namespace {
 struct StartupRead {
@@ -153,7 +124,7 @@ int runTolvane(int argc, char* argv[])
         reading = std::async(std::launch::async, readStartupFile, options.fileToOpen);
 
     Q_INIT_RESOURCE(tolvane);
-    TolvaneApplication app(argc, argv);
+    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolvane"));
     QApplication::setApplicationVersion(AppInfo::versionText());
     QApplication::setDesktopFileName(QStringLiteral("tolvane"));

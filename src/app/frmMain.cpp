@@ -4,9 +4,13 @@
 #include "document/Document.h"
 #include "document/EditCommands.h"
 #include "host/AppInfo.h"
+#include "host/DialogLayout.h"
 #include "host/EditorControl.h"
+#include "host/HostError.h"
 #include "host/HostServices.h"
+#include "javatools/CompilerOutputPanel.h"
 #include "javatools/JavaTools.h"
+#include "javatools/NewApplet.h"
 #include "search/Search.h"
 
 #include <Qsci/qscicommand.h>
@@ -19,6 +23,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProxyStyle>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -27,12 +32,6 @@
 #include <cmath>
 
 namespace {
-// The window's design sizes are in twips, 1440 to the inch.
-int twipsToPixels(int twips, int dotsPerInch)
-{
-    return qRound(twips * dotsPerInch / 1440.0);
-}
-
 double relativeLuminance(const QColor& colour)
 {
     const auto channel = [](double value) {
@@ -93,15 +92,22 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     setWindowTitle(AppInfo::Title);
     cd1_ = host_.makeFileDialog(this);
     createEditor();
-    document_ = std::make_unique<Document>(*text1_, *cd1_, host_, [this](const QString& caption) { setWindowTitle(caption); });
+    document_ = std::make_unique<Document>(*text1_, *cd1_, host_);
+    connect(document_.get(), &Document::currentFileChanged, this,
+            [this] { setWindowTitle(AppInfo::TitlePrefix + document_->displayName()); });
     javaTools_ = std::make_unique<JavaTools>(*this, *document_, *text1_, host_);
     createActions();
     createToolBar();
     createStatusBar();
     setTabOrder(toolbar1_, text1_);
     // The size the window takes when it is restored from maximized.
-    resize(twipsToPixels(6630, logicalDpiX()), twipsToPixels(5910, logicalDpiY()));
+    resize(DialogLayout::px(6630), DialogLayout::px(5910));
     text1_->setFocus();
+
+    // The output panel never takes the focus when it opens, and Tab is a character in the editor:
+    // F6 moves between the editor and the panel, so that its links can be followed from the keyboard.
+    auto* switchPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(switchPane, &QShortcut::activated, this, &frmMain::switchPane);
 
     timer1_ = new QTimer(this);
     timer1_->setInterval(500);
@@ -111,7 +117,11 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     updateCaretPanel();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The wizard writes into this window's document; it must not outlive it.
+    NewApplet::closeWizard();
+}
 
 void frmMain::createEditor()
 {
@@ -171,7 +181,7 @@ QAction* frmMain::addCommand(const QString& name, const QString& caption, void (
     auto* action = new QAction(caption, this);
     action->setObjectName(name);
     action->setShortcuts(shortcuts);
-    connect(action, &QAction::triggered, this, handler);
+    connect(action, &QAction::triggered, this, [this, handler] { runFromMenu(handler); });
     return action;
 }
 
@@ -219,6 +229,16 @@ void frmMain::createActions()
     mnuHelp->addAction(addCommand(QStringLiteral("mnuAbout"), QStringLiteral("About..."), &frmMain::mnuAbout_Click));
 }
 
+void frmMain::runFromMenu(void (frmMain::*handler)())
+{
+    // A command from a menu that fails tells the user why; the window stays as it was.
+    try {
+        (this->*handler)();
+    } catch (const HostError& error) {
+        host_.messageBox->show(error.message(), mb::OKOnly | mb::Exclamation, AppInfo::Title);
+    }
+}
+
 QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
                                 const QString& tooltip)
 {
@@ -227,7 +247,7 @@ QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, co
     button->setProperty("Key", key);
     button->setToolTip(tooltip);
     button->setIconText(key);
-    toolbar1_->widgetForAction(button)->setFixedSize(twipsToPixels(345, logicalDpiX()), twipsToPixels(330, logicalDpiY()));
+    toolbar1_->widgetForAction(button)->setFixedSize(DialogLayout::px(345), DialogLayout::px(330));
     return button;
 }
 
@@ -243,7 +263,7 @@ void frmMain::createToolBar()
     auto* bandStyle = new ToolbarBandStyle;
     bandStyle->setParent(toolbar1_);
     toolbar1_->setStyle(bandStyle);
-    toolbar1_->setFixedHeight(twipsToPixels(360, logicalDpiY()));
+    toolbar1_->setFixedHeight(DialogLayout::px(360));
 
     addToolButton(QStringLiteral("New"), QStringLiteral("document-new"), QStringLiteral(":/icons/new.png"), QStringLiteral("New"));
     addToolButton(QStringLiteral("Save"), QStringLiteral("document-save"), QStringLiteral(":/icons/save.png"), QStringLiteral("Save"));
@@ -273,11 +293,11 @@ void frmMain::createStatusBar()
     clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
     // Two panels side by side from the left, each 2000 twips wide unless its text needs more.
     for (QLabel* panel : {caretPanel_, clockPanel_}) {
-        panel->setMinimumWidth(twipsToPixels(2000, logicalDpiX()));
+        panel->setMinimumWidth(DialogLayout::px(2000));
         statusBar()->addWidget(panel);
     }
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setFixedHeight(twipsToPixels(360, logicalDpiY()));
+    statusBar()->setFixedHeight(DialogLayout::px(360));
 }
 
 QLabel* frmMain::statusPanel(int index) const
@@ -352,7 +372,7 @@ void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBo
 void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
 void frmMain::mnuFindPrevious_Click() { Search::findNext(*text1_, *host_.messageBox, true); }
 
-void frmMain::mnuNewApplet_Click() { javaTools_->mnuNewApplet_Click(); }
+void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
 void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
 
@@ -360,25 +380,27 @@ void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
 
 void frmMain::Toolbar1_ButtonClick(QAction* button)
 {
+    static const QHash<QString, void (frmMain::*)()> commands = {
+        {QStringLiteral("New"), &frmMain::mnuNew_Click},     {QStringLiteral("Save"), &frmMain::mnuSave_Click},
+        {QStringLiteral("Open"), &frmMain::mnuOpen_Click},   {QStringLiteral("Find"), &frmMain::mnuFind_Click},
+        {QStringLiteral("Cut"), &frmMain::mnuCut_Click},     {QStringLiteral("Copy"), &frmMain::mnuCopy_Click},
+        {QStringLiteral("Paste"), &frmMain::mnuPaste_Click}, {QStringLiteral("Compile"), &frmMain::mnuCompile_Click},
+    };
+    const auto command = commands.constFind(button ? button->property("Key").toString() : QString());
+    if (command == commands.constEnd())
+        return;
     try {
-        const QString key = button ? button->property("Key").toString() : QString();
-        if (key == QLatin1String("New"))
-            mnuNew_Click();
-        else if (key == QLatin1String("Save"))
-            mnuSave_Click();
-        else if (key == QLatin1String("Open"))
-            mnuOpen_Click();
-        else if (key == QLatin1String("Find"))
-            mnuFind_Click();
-        else if (key == QLatin1String("Cut"))
-            mnuCut_Click();
-        else if (key == QLatin1String("Copy"))
-            mnuCopy_Click();
-        else if (key == QLatin1String("Paste"))
-            mnuPaste_Click();
-        else if (key == QLatin1String("Compile"))
-            mnuCompile_Click();
-    } catch (...) {
+        (this->*command.value())();
+    } catch (const HostError&) {
         // A command started from the toolbar that fails ends there, without a message.
     }
+}
+
+void frmMain::switchPane()
+{
+    CompilerOutputPanel* panel = javaTools_->outputPanel();
+    if (panel->isVisible() && !panel->view()->hasFocus())
+        panel->view()->setFocus(Qt::ShortcutFocusReason);
+    else
+        text1_->setFocus(Qt::ShortcutFocusReason);
 }

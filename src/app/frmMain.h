@@ -47,9 +47,11 @@ public:
     void mnuCHelp_Click();
     void mnuAbout_Click();
 
-    // Runs the command of the toolbar button's Key. Errors a command lets through end that command
-    // quietly; the window stays usable.
+    // Runs the command of the toolbar button's Key. A HostError a command lets through ends that
+    // command quietly; the window stays usable.
     void Toolbar1_ButtonClick(QAction* button);
+    // F6: the keyboard goes from the editor to the compiler output panel and back.
+    void switchPane();
 
     void Timer1_Timer();
     void Text1_Change();
@@ -66,6 +68,7 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
+    void runFromMenu(void (frmMain::*handler)());
     QAction* addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
                         const QList<QKeySequence>& shortcuts = {});
     QAction* addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,

@@ -1,11 +1,11 @@
 #include "Document.h"
 
+#include "host/CommonDialog.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
 const QString Document::Filter = QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*");
-const QString Document::TitlePrefix = QStringLiteral("Tolvane 1.0- ");
 
 namespace {
 QsciScintilla::EolMode eolModeOf(LineEnd lineEnd)
@@ -24,10 +24,10 @@ QString encodingName(TextEncoding encoding)
 }
 } // namespace
 
-Document::Document(EditorControl& text1, CommonDialog& cd1, HostServices& host,
-                   std::function<void(const QString&)> setCaption)
-    : text1_(text1), cd1_(cd1), host_(host), setCaption_(std::move(setCaption))
+Document::Document(EditorControl& text1, CommonDialog& cd1, HostServices& host, QObject* parent)
+    : QObject(parent), text1_(text1), cd1_(cd1), host_(host)
 {
+    connect(&text1_, &QsciScintilla::modificationChanged, this, &Document::modifiedChanged);
 }
 
 bool Document::Modified() const
@@ -35,45 +35,62 @@ bool Document::Modified() const
     return text1_.isModified();
 }
 
-void Document::clearModified()
+void Document::applyFormat(const FileFormat& format)
 {
-    text1_.markSaved();
+    format_ = format;
+    text1_.setEolMode(eolModeOf(format.lineEnd));
 }
 
-void Document::setTitle(const QString& name)
+void Document::startNew(const QString& name, const QString& text, bool keepFileName)
 {
-    setCaption_(TitlePrefix + name);
+    text1_.setText(QString());
+    text1_.emptyUndoBuffer();
+    cd1_.FileName.clear();
+    if (!keepFileName)
+        currentFileName_ = name;
+    displayName_ = name;
+    hasFileName_ = false;
+    // A new document is saved as UTF-8 with CRLF line ends. The file CurrentFileName still names
+    // (after the wizard) keeps its own format for the compiler.
+    applyFormat(FileFormat());
+    if (!keepFileName)
+        fileFormat_ = FileFormat();
+    text1_.markSaved();
+    if (!text.isEmpty())
+        text1_.setText(text);
+    emit currentFileChanged();
+}
+
+void Document::setCurrentFile(const QString& path, const FileFormat& format)
+{
+    const bool sameFile = hasFileName_ && currentFileName_ == path && displayName_ == path;
+    applyFormat(format);
+    fileFormat_ = format;
+    currentFileName_ = path;
+    displayName_ = path;
+    hasFileName_ = true;
+    cd1_.FileName = path;
+    text1_.markSaved();
+    if (!sameFile)
+        emit currentFileChanged();
 }
 
 bool Document::maybeSave()
 {
     if (!Modified())
         return true;
-    const int answer = host_.messageBox->show(QStringLiteral("Would you like to save ") + CurrentFileName + u'?',
+    const int answer = host_.messageBox->show(QStringLiteral("Would you like to save ") + currentFileName_ + u'?',
                                               mb::YesNoCancel | mb::Question, QStringLiteral("Save File?"));
     if (answer == mb::Yes)
         return Save();
     return answer == mb::No;
 }
 
-void Document::resetToEmpty()
-{
-    text1_.setText(QString());
-    Format = FileFormat();
-    text1_.setEolMode(eolModeOf(Format.lineEnd));
-    text1_.SendScintilla(QsciScintilla::SCI_EMPTYUNDOBUFFER);
-}
-
 void Document::New()
 {
     if (!maybeSave())
         return;
-    resetToEmpty();
-    cd1_.FileName.clear();
-    CurrentFileName = QStringLiteral("Untitled");
-    setTitle(CurrentFileName);
-    clearModified();
-    HasFileName = false;
+    startNew(QStringLiteral("Untitled"), QString());
 }
 
 void Document::Open()
@@ -83,12 +100,12 @@ void Document::Open()
         loadSteps();
         return;
     }
-    const int answer = host_.messageBox->show(QStringLiteral("Would you like to save ") + CurrentFileName + u'?',
+    const int answer = host_.messageBox->show(QStringLiteral("Would you like to save ") + currentFileName_ + u'?',
                                               mb::YesNo | mb::Question, QStringLiteral("Save File?"));
     if (answer == mb::Yes) {
         cd1_.Filter = Filter;
-        if (HasFileName) {
-            if (!saveTo(CurrentFileName))
+        if (hasFileName_) {
+            if (!saveTo(currentFileName_))
                 return;
         } else if (!saveWithDialog()) {
             return;
@@ -115,14 +132,14 @@ bool Document::loadFile(const QString& path)
         return false;
     }
     text1_.loadUtf8(decoded.utf8);
-    becomeLoaded(path, decoded.format);
+    setCurrentFile(path, decoded.format);
     return true;
 }
 
 void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load)
 {
     text1_.loadPrepared(load);
-    becomeLoaded(path, format);
+    setCurrentFile(path, format);
 }
 
 void Document::reportReadFailure(const QString& message)
@@ -130,21 +147,11 @@ void Document::reportReadFailure(const QString& message)
     host_.messageBox->show(message, mb::OKOnly | mb::Exclamation);
 }
 
-void Document::becomeLoaded(const QString& path, const FileFormat& format)
-{
-    Format = format;
-    text1_.setEolMode(eolModeOf(Format.lineEnd));
-    CurrentFileName = path;
-    setTitle(CurrentFileName);
-    HasFileName = true;
-    clearModified();
-}
-
 bool Document::Save()
 {
     cd1_.Filter = Filter;
-    if (HasFileName)
-        return saveTo(CurrentFileName);
+    if (hasFileName_)
+        return saveTo(currentFileName_);
     return saveWithDialog();
 }
 
@@ -153,22 +160,17 @@ bool Document::saveWithDialog()
     cd1_.ShowSave();
     if (cd1_.Cancelled || cd1_.FileName.isEmpty())
         return false;
-    if (!saveTo(cd1_.FileName))
-        return false;
-    CurrentFileName = cd1_.FileName;
-    HasFileName = true;
-    setTitle(CurrentFileName);
-    return true;
+    return saveTo(cd1_.FileName);
 }
 
 bool Document::saveTo(const QString& path)
 {
-    EncodedFile encoded = encodeFile(text1_.utf8(), Format);
-    FileFormat format = Format;
+    EncodedFile encoded = encodeFile(text1_.utf8(), format_);
+    FileFormat format = format_;
     if (encoded.unmappable > 0) {
         const QString question = QStringLiteral("%1 cannot be saved as %2: %3 of its characters (the first is \"%4\") "
                                                 "do not exist in that encoding.\n\nSave it as UTF-8 instead?")
-                                     .arg(path, encodingName(Format.encoding))
+                                     .arg(path, encodingName(format_.encoding))
                                      .arg(encoded.unmappable)
                                      .arg(encoded.firstUnmappable);
         if (host_.messageBox->show(question, mb::YesNo | mb::Exclamation) != mb::Yes)
@@ -183,8 +185,6 @@ bool Document::saveTo(const QString& path)
         host_.messageBox->show(error.message(), mb::OKOnly | mb::Exclamation);
         return false;
     }
-    Format = format;
-    HasFileName = true;
-    clearModified();
+    setCurrentFile(path, format);
     return true;
 }

@@ -18,6 +18,7 @@ public:
 
 namespace {
 constexpr int KeywordSetMax = 8; // the highest keyword set number Scintilla knows
+constexpr unsigned long MarginCount = 5; // the margins a view has
 
 // A U+FEFF at the start of the text is a character of the text like any other (the file's own byte
 // order mark never reaches the editor); QString::fromUtf8 would drop it and shift every offset.
@@ -47,6 +48,22 @@ QByteArray EditorControl::utf8() const
 QString EditorControl::Text() const
 {
     return decodeKeepingMarks(utf8());
+}
+
+QStringView EditorControl::decodeText(QString& buffer) const
+{
+    const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    // A buffer far larger than the current document is given back rather than kept.
+    if (buffer.capacity() > 2 * length + (1 << 20))
+        buffer = QString();
+    buffer.resize(length); // UTF-16 never takes more units than UTF-8 takes bytes
+    // Offsets must be the ones the selection uses: a leading byte-order mark is a character here,
+    // and a broken sequence at the end is replaced rather than held back for more input.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = decoder.appendToBuffer(buffer.data(), QByteArrayView(data, length));
+    buffer.truncate(end - buffer.constData());
+    return buffer;
 }
 
 qsizetype EditorControl::textLength() const
@@ -210,6 +227,30 @@ void EditorControl::reattachLexer()
 void EditorControl::markSaved()
 {
     SendScintilla(SCI_SETSAVEPOINT);
+}
+
+void EditorControl::emptyUndoBuffer()
+{
+    SendScintilla(SCI_EMPTYUNDOBUFFER);
+}
+
+const void* EditorControl::documentId() const
+{
+    return reinterpret_cast<const void*>(SendScintilla(SCI_GETDOCPOINTER));
+}
+
+int EditorControl::textAreaLeft() const
+{
+    auto left = static_cast<int>(SendScintilla(SCI_GETMARGINLEFT));
+    for (unsigned long margin = 0; margin < MarginCount; ++margin)
+        left += static_cast<int>(SendScintilla(SCI_GETMARGINWIDTHN, margin));
+    return left;
+}
+
+int EditorControl::lineAtY(int y) const
+{
+    const auto position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(textAreaLeft()), static_cast<long>(y));
+    return static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
 }
 
 void EditorControl::ensureCharacterIndex() const

@@ -18,6 +18,9 @@ public:
 
     QString Text() const;
     void setText(const QString& text) override;
+    // Text decoded into buffer, which the caller keeps from one call to the next so that a long
+    // document does not take fresh memory every time; the view is valid until buffer changes.
+    QStringView decodeText(QString& buffer) const;
 
     qsizetype SelStart() const;
     void setSelStart(qsizetype offset);
@@ -58,6 +61,14 @@ public:
 
     // Marks the current text as the saved one: isModified() is false until the text differs again.
     void markSaved();
+    // Forgets the undo history: what is in the editor now cannot be undone.
+    void emptyUndoBuffer();
+    // Identifies the text buffer the control shows; a load replaces it with another.
+    const void* documentId() const;
+    // Where the text area starts (the margins are left of it), and the 0-based line at a height, in
+    // the viewport's pixels.
+    int textAreaLeft() const;
+    int lineAtY(int y) const;
 
     // 1-based line and column of the caret (the column counts UTF-16 units).
     int caretLine() const;

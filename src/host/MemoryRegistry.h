@@ -7,23 +7,12 @@
 #include <QString>
 
 #include <map>
-#include <stdexcept>
 
 // A registry hive held in memory. Key paths and value names compare without regard to case, as on
 // Windows; a key's ancestors exist as soon as the key does. Texts are stored as the bytes the reader
 // gets back (local 8-bit encoding).
 class MemoryRegistry : public Registry {
 public:
-    // A .reg text that cannot be read; what() names the line.
-    class ParseError : public std::runtime_error {
-    public:
-        ParseError(int line, const QString& reason);
-        int line() const { return line_; }
-
-    private:
-        int line_;
-    };
-
     struct Value {
         std::uint32_t type = reg::REG_NONE;
         QByteArray data;
@@ -47,11 +36,6 @@ public:
     const Value* value(std::uint32_t root, const QString& keyPath, const QString& name) const;
     int openHandleCount() const { return static_cast<int>(handles_.size()); }
 
-    // Adds the keys and values of a registry export ("Windows Registry Editor Version 5.00" or
-    // "REGEDIT4"); UTF-16 files with a byte-order mark and UTF-8 files are both accepted. Throws ParseError.
-    void loadRegFile(const QByteArray& contents);
-    void loadRegText(const QString& text);
-
     std::int32_t RegOpenKeyEx(std::uint32_t root, const QString& subKey, std::uint32_t options,
                               std::uint32_t accessMask, Handle* result) override;
     std::int32_t RegQueryValueEx(Handle key, const QString& valueName, std::uint32_t reserved, std::uint32_t* type,
@@ -74,5 +58,3 @@ private:
     Handle nextHandle_ = 0x1000;
 };
 
-// The root key a .reg section or a test names ("HKEY_LOCAL_MACHINE" or "HKLM"); 0 when unknown.
-std::uint32_t registryRootByName(const QString& name);

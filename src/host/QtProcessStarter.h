@@ -4,8 +4,6 @@
 
 #include <memory>
 
-class ConsoleOutput;
-
 // Starts programs with QProcess. Command lines are split as on Windows (splitCommandLine).
 // ws::NormalFocus: the program runs on its own (detached) with its own window.
 // ws::MinimizedFocus: a console program; its output and exit status go to the ConsoleOutput, if
@@ -19,9 +17,8 @@ public:
 
     qint64 StartProcess(const QString& commandLine, int windowStyle) override;
 
-    // The sink for console runs; null drops their output. Runs still going report to the new one.
-    void setConsoleOutput(ConsoleOutput* output);
-    ConsoleOutput* consoleOutput() const;
+    void setConsoleOutput(ConsoleOutput* output) override;
+    ConsoleOutput* consoleOutput() const override;
 
 private:
     struct Shared;

@@ -2,6 +2,8 @@
 
 #include "JavaToolsText.h"
 
+#include "host/DialogLayout.h"
+
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,7 +26,8 @@ frmNewApplet::frmNewApplet(Generate generate)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("New Java Applet"));
     setModal(false);
-    setFixedSize(432, 105); // 6480 x 1575 twips
+    setFont(DialogLayout::dialogFont());
+    setFixedSize(DialogLayout::px(6480), DialogLayout::px(1575));
 
     Label1 = new QLabel(QStringLiteral("Applet Name"), this);
     Label1->setObjectName(QStringLiteral("Label1"));

@@ -1,8 +1,9 @@
 #include "frmFind.h"
 
-#include "FindIt.h"
+#include "Search.h"
 #include "SearchSettings.h"
 #include "host/AppInfo.h"
+#include "host/DialogLayout.h"
 #include "host/EditorControl.h"
 #include "host/MessageBoxService.h"
 
@@ -17,42 +18,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStringDecoder>
 #include <QStyle>
 
 namespace {
 QPointer<frmFind> current;
 
-// Layout figures are in twips: 15 to a pixel at 96 dpi.
-int px(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
-// The editor's Text, decoded straight from the control's own UTF-8 into a buffer kept from one
-// search to the next. For a long document, copying the bytes first and taking fresh memory for the
-// UTF-16 every time would cost more than the search itself. A buffer far larger than the current
-// document is given back rather than kept.
-QStringView editorText(EditorControl& text1)
-{
-    static QString buffer;
-    const auto length = static_cast<qsizetype>(text1.SendScintilla(QsciScintillaBase::SCI_GETTEXTLENGTH));
-    const auto* data = reinterpret_cast<const char*>(text1.SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-    if (buffer.capacity() > 2 * length + (1 << 20))
-        buffer = QString();
-    buffer.resize(length); // UTF-16 never takes more units than UTF-8 takes bytes
-    // Offsets must be the ones the editor's selection uses: a leading byte-order mark is a character
-    // there, and a broken sequence at the end is replaced rather than held back for more input.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    const QChar* end = decoder.appendToBuffer(buffer.data(), QByteArrayView(data, length));
-    buffer.truncate(end - buffer.constData());
-    return buffer;
-}
+using DialogLayout::px;
+using DialogLayout::twipsRect;
 } // namespace
 
 frmFind* frmFind::showDialog(EditorControl& text1, MessageBoxService& messages)
@@ -88,13 +60,10 @@ frmFind::frmFind(EditorControl& text1, MessageBoxService& messages) : QDialog(nu
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Tolvane 1.0- Find"));
+    setWindowTitle(AppInfo::TitlePrefix + QStringLiteral("Find"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral("edit-find"),
                                    style()->standardIcon(QStyle::SP_FileDialogContentsView)));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(DialogLayout::dialogFont());
     setFixedSize(px(4950), px(1395));
 
     target(text1, messages);
@@ -242,31 +211,8 @@ void frmFind::cmdcancel_Click()
 void frmFind::FindIt()
 {
     if (text1_)
-        searchEditor(*text1_, *messages_, searchSettings().SearchDirection);
+        Search::findInEditor(*text1_, *messages_, searchSettings().SearchDirection);
     close();
-}
-
-void frmFind::searchEditor(EditorControl& text1, MessageBoxService& messages, int direction)
-{
-    SearchSettings& settings = searchSettings();
-    SearchSettings request = settings;
-    request.SearchDirection = direction;
-
-    const qsizetype match = Search::FindIt(editorText(text1), text1.SelStart(), request);
-    if (match >= 0) {
-        text1.setSelStart(match);
-        text1.setSelLength(settings.SearchText.size());
-        if (current)
-            current->close();
-    } else {
-        // The dialog stays up behind the message and closes once the message is dismissed.
-        messages.show(QStringLiteral("Cannot find ") + QChar(u'"') + settings.SearchText + QChar(u'"'), mb::OKOnly,
-                      AppInfo::Title);
-    }
-    settings.SearchLastPos = text1.SelStart();
-    settings.SearchTextFresh = false;
-    if (current)
-        current->close();
 }
 
 bool frmFind::eventFilter(QObject* watched, QEvent* event)

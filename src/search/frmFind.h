@@ -27,10 +27,6 @@ public:
     // Closes the open dialog, if any, as its close button does (nothing is stored).
     static void unload();
 
-    // Searches the editor with the stored settings in the given direction (0 up, 1 down), selects the
-    // match or reports that there is none, and closes the dialog if it is open.
-    static void searchEditor(EditorControl& text1, MessageBoxService& messages, int direction);
-
     ~frmFind() override;
 
     // Handlers.

@@ -1,5 +1,6 @@
 #include "host/MemoryRegistry.h"
 #include "host/SystemRegistry.h"
+#include "support/RegFile.h"
 
 #include <gtest/gtest.h>
 
@@ -127,7 +128,7 @@ TEST(MemoryRegistry, RestrictedKeysRefuseRightsBeyondTheAllowedOnes)
 TEST(RegFile, LoadsTextNumbersBinaryAndContinuedLines)
 {
     MemoryRegistry hive;
-    hive.loadRegFile(readData("tools.reg"));
+    loadRegFile(hive, readData("tools.reg"));
 
     const auto valueData = [&](const char* name) {
         const MemoryRegistry::Value* v = hive.value(HKLM, ValuesKey, QString::fromUtf8(name));
@@ -155,8 +156,8 @@ TEST(RegFile, LoadsTextNumbersBinaryAndContinuedLines)
 TEST(RegFile, ReadsUtf16AndEightBitExports)
 {
     MemoryRegistry hive;
-    hive.loadRegFile(readData("unicode.reg"));
-    hive.loadRegFile(readData("regedit4.reg"));
+    loadRegFile(hive, readData("unicode.reg"));
+    loadRegFile(hive, readData("regedit4.reg"));
 
     const QByteArray ete = QStringLiteral(u"\u00e9t\u00e9").toLocal8Bit();
     const auto data = [&](std::uint32_t root, const char* key, const char* name) {
@@ -197,9 +198,9 @@ TEST(RegFile, MalformedTextNamesTheLine)
     for (const Case& c : cases) {
         MemoryRegistry hive;
         try {
-            hive.loadRegText(c.text);
+            loadRegText(hive, c.text);
             ADD_FAILURE() << "accepted: " << c.text.toStdString();
-        } catch (const MemoryRegistry::ParseError& e) {
+        } catch (const RegParseError& e) {
             EXPECT_EQ(e.line(), c.line) << c.text.toStdString() << " -> " << e.what();
         }
     }

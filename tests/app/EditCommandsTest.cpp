@@ -19,7 +19,7 @@ protected:
     void start(const QString& text, qsizetype selStart, qsizetype selLength)
     {
         text1.setText(text);
-        doc.clearModified();
+        text1.markSaved();
         text1.setSelStart(selStart);
         text1.setSelLength(selLength);
     }

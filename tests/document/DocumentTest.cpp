@@ -44,7 +44,7 @@ protected:
     };
     Snapshot snapshot() const
     {
-        return {text1.utf8(), doc.CurrentFileName, doc.HasFileName, doc.Modified(), window.windowTitle(), files.files};
+        return {text1.utf8(), doc.CurrentFileName(), doc.HasFileName(), doc.Modified(), window.windowTitle(), files.files};
     }
 };
 
@@ -58,7 +58,7 @@ TEST_F(DocumentTest, OpenRightAfterStartShowsTheDialogWithoutAQuestion)
     EXPECT_EQ(cd1.calls[0].filter, "Java (*.java)|*.java|All Files (*.*)|*.*");
     EXPECT_EQ(text1.Text(), "class A {}\r\n");
     EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /p/A.java");
-    EXPECT_TRUE(doc.HasFileName);
+    EXPECT_TRUE(doc.HasFileName());
     EXPECT_FALSE(doc.Modified());
 }
 
@@ -129,7 +129,7 @@ TEST_F(DocumentTest, YesOnAnUntitledDocumentSavesThroughTheDialogThenOpens)
     EXPECT_EQ(cd1.calls[1].filter, JavaFilter);
     EXPECT_EQ(files.files.value("/p/Draft.java"), "class Draft {}\r\n");
     EXPECT_EQ(text1.Text(), "class B {}\r\n");
-    EXPECT_EQ(doc.CurrentFileName, "/p/B.java");
+    EXPECT_EQ(doc.CurrentFileName(), "/p/B.java");
     EXPECT_FALSE(doc.Modified());
 }
 
@@ -196,8 +196,8 @@ TEST_F(DocumentTest, SaveOfAnUntitledDocumentAsksForAName)
     EXPECT_EQ(cd1.calls[0].kind, "save");
     EXPECT_EQ(cd1.calls[0].filter, JavaFilter);
     EXPECT_EQ(files.files.value("/p/C.java"), "class C {}\r\n");
-    EXPECT_EQ(doc.CurrentFileName, "/p/C.java");
-    EXPECT_TRUE(doc.HasFileName);
+    EXPECT_EQ(doc.CurrentFileName(), "/p/C.java");
+    EXPECT_TRUE(doc.HasFileName());
     EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /p/C.java");
 
     // Cancelling the dialog writes nothing.
@@ -290,7 +290,7 @@ TEST_F(DocumentTest, Windows1252FilesShowTheirCharacters)
 {
     openFile("/p/A.java", "// caf\xE9 \x80\x81\r\n");
     EXPECT_EQ(text1.Text(), QString::fromUtf8("// caf\xC3\xA9 \xE2\x82\xAC") + QChar(0x81) + "\r\n");
-    EXPECT_EQ(doc.Format.encoding, TextEncoding::Windows1252);
+    EXPECT_EQ(doc.Format().encoding, TextEncoding::Windows1252);
 }
 
 TEST_F(DocumentTest, NulCharactersSurviveEditing)
@@ -348,7 +348,7 @@ TEST_F(DocumentTest, CharactersTheFileEncodingCannotHoldAreNeverDroppedSilently)
     messages.willAnswer(mb::Yes);
     window.mnuSave_Click();
     EXPECT_EQ(files.files.value("/p/A.java"), "\xC5\x82" "caf\xC3\xA9\r\n");
-    EXPECT_EQ(doc.Format.encoding, TextEncoding::Utf8);
+    EXPECT_EQ(doc.Format().encoding, TextEncoding::Utf8);
     EXPECT_FALSE(doc.Modified());
 }
 
@@ -399,8 +399,8 @@ TEST_F(DocumentTest, AFileThatCannotBeWrittenChangesNothing)
     before = snapshot();
     window.mnuSave_Click();
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(doc.CurrentFileName, "Untitled");
-    EXPECT_FALSE(doc.HasFileName);
+    EXPECT_EQ(doc.CurrentFileName(), "Untitled");
+    EXPECT_FALSE(doc.HasFileName());
 }
 
 // The guard on leaving modified text: New, Exit and the close box.
@@ -506,11 +506,11 @@ TEST_F(DocumentTest, NewStartsAnEmptyUntitledDocument)
     window.mnuNew_Click();
     EXPECT_EQ(text1.utf8(), "");
     EXPECT_EQ(cd1.FileName, "");
-    EXPECT_EQ(doc.CurrentFileName, "Untitled");
+    EXPECT_EQ(doc.CurrentFileName(), "Untitled");
     EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- Untitled");
-    EXPECT_FALSE(doc.HasFileName);
+    EXPECT_FALSE(doc.HasFileName());
     EXPECT_FALSE(doc.Modified());
-    EXPECT_EQ(doc.Format, FileFormat());
+    EXPECT_EQ(doc.Format(), FileFormat());
     // After New, cancelling the open dialog loads nothing.
     cd1.willChoose(std::nullopt);
     window.mnuOpen_Click();

@@ -292,7 +292,7 @@ TEST_F(FileStoreTest, OpeningAFolderOrAMissingFileChangesNothing)
         ASSERT_EQ(host.messageBox->calls.size(), 1);
         EXPECT_TRUE(host.messageBox->calls[0].text.contains(path(name)));
         EXPECT_EQ(window.Text1().Text(), "class A {}\r\n");
-        EXPECT_EQ(window.document().CurrentFileName, path("A.java"));
+        EXPECT_EQ(window.document().CurrentFileName(), path("A.java"));
         EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- " + path("A.java"));
         EXPECT_FALSE(window.document().Modified());
     }

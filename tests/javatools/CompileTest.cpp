@@ -2,7 +2,9 @@
 #include "document/Document.h"
 #include "host/EditorControl.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/DiagnosticMarks.h"
 #include "javatools/JavaTools.h"
+#include "javatools/NewApplet.h"
 #include "support/FakeHost.h"
 
 #include <QAction>
@@ -72,13 +74,13 @@ TEST_F(CompileTest, StartsJavacOnTheCurrentFileMinimizedAndReturns)
     EXPECT_TRUE(host.messageBox->calls.isEmpty());
 }
 
-TEST_F(CompileTest, AfterTheWizardTheOldFileIsCompiled)
+TEST_F(CompileTest, AfterTheWizardTheOldFileIsCompiledInItsOwnEncoding)
 {
-    open("/p/Old.java", "class Old {}\r\n");
-    ASSERT_TRUE(tools.generateApplet("", "Hello"));
+    open("/p/Old.java", "// caf\xe9\r\nclass Old {}\r\n");
+    ASSERT_TRUE(NewApplet::generateApplet(window.document(), "", "Hello"));
     window.mnuCompile_Click();
     ASSERT_EQ(host.processes->calls.size(), 1);
-    EXPECT_EQ(host.processes->calls[0].commandLine, "javac /p/Old.java");
+    EXPECT_EQ(host.processes->calls[0].commandLine, "javac -encoding windows-1252 /p/Old.java");
     EXPECT_TRUE(panel.text().contains("unsaved changes; javac compiles the file as last saved")) << panel.text().toStdString();
 }
 
@@ -98,7 +100,7 @@ TEST_F(CompileTest, JavacThatCannotStartIsReportedAndHarmsNothing)
     EXPECT_FALSE(panel.isHidden());
     EXPECT_EQ(text1.Text(), "class A { }");
     EXPECT_TRUE(doc.Modified());
-    EXPECT_EQ(doc.CurrentFileName, "/p/A.java");
+    EXPECT_EQ(doc.CurrentFileName(), "/p/A.java");
 
     // From the toolbar too the user is told, and the window goes on.
     host.messageBox->calls.clear();
@@ -162,11 +164,11 @@ TEST_F(CompileTest, ReportedLinesOfTheDocumentAreMarkedAndReachable)
     ASSERT_EQ(panel.diagnostics().size(), 3);
     EXPECT_EQ(panel.diagnostics()[1].path, "/p/Bad.java");
     EXPECT_EQ(panel.diagnostics()[1].diagnostic.message, "illegal start of expression");
-    EXPECT_EQ(tools.markerCount(), 2);
-    EXPECT_EQ(text1.markersAtLine(1), 1u << JavaTools::WarningMarker);
-    EXPECT_EQ(text1.markersAtLine(2), 1u << JavaTools::ErrorMarker);
-    EXPECT_EQ(tools.diagnosticsOnLine(2), "error: illegal start of expression");
-    EXPECT_EQ(tools.diagnosticsOnLine(0), "");
+    EXPECT_EQ(tools.marks().count(), 2);
+    EXPECT_EQ(text1.markersAtLine(1), 1u << DiagnosticMarks::WarningMarker);
+    EXPECT_EQ(text1.markersAtLine(2), 1u << DiagnosticMarks::ErrorMarker);
+    EXPECT_EQ(tools.marks().messagesOnLine(2), "error: illegal start of expression");
+    EXPECT_EQ(tools.marks().messagesOnLine(0), "");
 
     // The link lines look like links; the others do not.
     const QTextBlock link = panel.view()->document()->findBlockByNumber(panel.blockOfDiagnostic(1));
@@ -194,16 +196,16 @@ TEST_F(CompileTest, ReportedLinesOfTheDocumentAreMarkedAndReachable)
     ASSERT_TRUE(panel.activateBlock(panel.blockOfDiagnostic(2)));
     ASSERT_EQ(host.messageBox->calls.size(), 1);
     EXPECT_EQ(host.messageBox->calls[0].text, "/p/Other.java is not the document being edited.\n\nOpen it?");
-    EXPECT_EQ(doc.CurrentFileName, "/p/Other.java");
+    EXPECT_EQ(doc.CurrentFileName(), "/p/Other.java");
     EXPECT_EQ(cd1.FileName, "/p/Other.java");
     EXPECT_EQ(text1.Text(), "x\r\n");
-    EXPECT_EQ(tools.markerCount(), 1);
-    EXPECT_EQ(text1.markersAtLine(0), 1u << JavaTools::ErrorMarker);
+    EXPECT_EQ(tools.marks().count(), 1);
+    EXPECT_EQ(text1.markersAtLine(0), 1u << DiagnosticMarks::ErrorMarker);
 
     // No leaves everything as it is.
     host.messageBox->willAnswer(mb::No);
     panel.activateBlock(panel.blockOfDiagnostic(1));
-    EXPECT_EQ(doc.CurrentFileName, "/p/Other.java");
+    EXPECT_EQ(doc.CurrentFileName(), "/p/Other.java");
 }
 
 TEST_F(CompileTest, MarkersAreDroppedByANewCompileAndAnotherDocument)
@@ -217,25 +219,25 @@ TEST_F(CompileTest, MarkersAreDroppedByANewCompileAndAnotherDocument)
         return task;
     };
     const qint64 first = compileWithError();
-    EXPECT_EQ(tools.markerCount(), 1);
+    EXPECT_EQ(tools.marks().count(), 1);
 
     window.mnuCompile_Click();
-    EXPECT_EQ(tools.markerCount(), 0);
+    EXPECT_EQ(tools.marks().count(), 0);
     EXPECT_EQ(text1.markersAtLine(2), 0u);
     // Late output of the earlier run no longer marks.
     panel.processOutput(first, "/p/Bad.java:1: error: late\n", ConsoleOutput::Channel::Error);
-    EXPECT_EQ(tools.markerCount(), 0);
+    EXPECT_EQ(tools.marks().count(), 0);
 
     compileWithError();
-    EXPECT_EQ(tools.markerCount(), 1);
+    EXPECT_EQ(tools.marks().count(), 1);
     window.mnuNew_Click();
-    EXPECT_EQ(tools.markerCount(), 0);
+    EXPECT_EQ(tools.marks().count(), 0);
     EXPECT_EQ(text1.markersAtLine(0), 0u);
 
     open("/p/Bad.java", BadSource);
     compileWithError();
-    ASSERT_TRUE(tools.generateApplet("", "X"));
-    EXPECT_EQ(tools.markerCount(), 0);
+    ASSERT_TRUE(NewApplet::generateApplet(window.document(), "", "X"));
+    EXPECT_EQ(tools.marks().count(), 0);
 }
 
 TEST_F(CompileTest, PanelAppearsWithoutTakingTheFocusAndReturnsFromTheToolsMenu)

@@ -2,6 +2,7 @@
 #include "document/Document.h"
 #include "host/EditorControl.h"
 #include "javatools/JavaTools.h"
+#include "javatools/NewApplet.h"
 #include "javatools/JavaToolsText.h"
 #include "javatools/frmNewApplet.h"
 #include "support/FakeHost.h"
@@ -87,9 +88,9 @@ TEST_F(NewAppletTest, TypingANameAndEnterGeneratesTheApplet)
     EXPECT_EQ(text1.Text().size(), 126);
     EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- Hello");
     EXPECT_TRUE(doc.Modified());
-    EXPECT_FALSE(doc.HasFileName);
+    EXPECT_FALSE(doc.HasFileName());
     EXPECT_TRUE(cd1.FileName.isEmpty());
-    EXPECT_EQ(doc.CurrentFileName, "/p/Old.java");
+    EXPECT_EQ(doc.CurrentFileName(), "/p/Old.java");
     EXPECT_TRUE(host.messageBox->calls.isEmpty()); // nothing unsaved, nothing asked
 
     // Save afterwards asks for a name, with an empty one offered.
@@ -149,7 +150,7 @@ TEST_F(NewAppletTest, CancelEnterOnCancelAndTheCloseBoxDiscardIt)
         EXPECT_EQ(text1.Text(), before) << way;
         EXPECT_EQ(window.windowTitle(), title) << way;
         EXPECT_FALSE(doc.Modified()) << way;
-        EXPECT_TRUE(doc.HasFileName) << way;
+        EXPECT_TRUE(doc.HasFileName()) << way;
 
         // The next opening starts afresh.
         frmNewApplet* again = open();

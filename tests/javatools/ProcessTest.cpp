@@ -7,10 +7,13 @@
 #include "host/QtFileStore.h"
 #include "host/QtProcessStarter.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/DiagnosticMarks.h"
 #include "javatools/JavaTools.h"
+#include "javatools/NewApplet.h"
 #include "javatools/frmNewApplet.h"
 #include "support/FakeHost.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -74,8 +77,12 @@ TEST(QtProcessStarter, StartReturnsBeforeTheProgramEnds)
     QtProcessStarter starter;
     RecordingOutput sink;
     starter.setConsoleOutput(&sink);
-    starter.StartProcess("sleep 2", ws::MinimizedFocus);
+    QTemporaryDir dir;
+    const QString go = dir.filePath("go");
+    // The program ends only once the test lets it.
+    starter.StartProcess(QStringLiteral("sh -c \"until [ -e '%1' ]; do sleep 0.02; done\"").arg(go), ws::MinimizedFocus);
     EXPECT_EQ(sink.finished, 0);
+    QFile(go).open(QIODevice::WriteOnly);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sink.finished == 1; }, RunTimeoutMs));
 }
 
@@ -105,15 +112,22 @@ TEST(QtProcessStarter, RunsWithoutASinkAndOutlivingTheStarter)
     auto starter = std::make_unique<QtProcessStarter>();
     RecordingOutput sink;
     starter->setConsoleOutput(&sink);
-    starter->StartProcess("sh -c \"sleep 1; echo late\"", ws::MinimizedFocus);
+    QTemporaryDir dir;
+    const QString go = dir.filePath("go");
+    const QString done = dir.filePath("done");
+    starter->StartProcess(QStringLiteral("sh -c \"until [ -e '%1' ]; do sleep 0.02; done; echo late; : > '%2'\"").arg(go, done),
+                          ws::MinimizedFocus);
     starter.reset(); // the run goes on and reports to no one
-    QTest::qWait(1500);
+    QFile(go).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(done); }, RunTimeoutMs));
+    QCoreApplication::processEvents();
     EXPECT_EQ(sink.finished, 0);
     EXPECT_TRUE(sink.output.isEmpty());
 
     QtProcessStarter quiet;
-    EXPECT_NO_THROW(quiet.StartProcess("true", ws::MinimizedFocus));
-    QTest::qWait(200);
+    const QString quietDone = dir.filePath("quiet");
+    EXPECT_NO_THROW(quiet.StartProcess(QStringLiteral("sh -c \": > '%1'\"").arg(quietDone), ws::MinimizedFocus));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(quietDone); }, RunTimeoutMs));
 }
 
 class JavacTest : public ::testing::Test {
@@ -186,8 +200,8 @@ TEST_F(JavacTest, ASyntaxErrorIsMarkedAndReachableFromThePanel)
     EXPECT_EQ(reported.path, folder + "/Bad.java");
     EXPECT_EQ(reported.diagnostic.line, 3);
     EXPECT_TRUE(reported.diagnostic.isError);
-    EXPECT_EQ(text1.markersAtLine(2), 1u << JavaTools::ErrorMarker);
-    EXPECT_TRUE(tools.diagnosticsOnLine(2).startsWith("error: ")) << tools.diagnosticsOnLine(2).toStdString();
+    EXPECT_EQ(text1.markersAtLine(2), 1u << DiagnosticMarks::ErrorMarker);
+    EXPECT_TRUE(tools.marks().messagesOnLine(2).startsWith("error: ")) << tools.marks().messagesOnLine(2).toStdString();
 
     text1.setCursorPosition(0, 0);
     ASSERT_TRUE(panel()->activateBlock(panel()->blockOfDiagnostic(0)));
@@ -225,7 +239,7 @@ TEST_F(JavacTest, AWindows1252FileIsCompiledWithItsEncoding)
     file.close();
     host.fileDialog->willChoose(folder + "/Caf.java");
     window->mnuOpen_Click();
-    ASSERT_EQ(window->document().Format.encoding, TextEncoding::Windows1252);
+    ASSERT_EQ(window->document().Format().encoding, TextEncoding::Windows1252);
     EXPECT_EQ(compile(), 0) << panel()->text().toStdString();
     EXPECT_TRUE(QFile::exists(folder + "/Caf.class"));
 }

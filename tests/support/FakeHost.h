@@ -81,8 +81,11 @@ public:
             throw HostError(failWith);
         return ++lastTaskId;
     }
+    void setConsoleOutput(ConsoleOutput* output) override { console = output; }
+    ConsoleOutput* consoleOutput() const override { return console; }
 
     QList<Call> calls;
+    ConsoleOutput* console = nullptr; // where a test may feed what a started program prints
     QString failWith; // when set, every start fails with this message
     qint64 lastTaskId = 1000;
 };
