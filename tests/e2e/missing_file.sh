@@ -16,8 +16,8 @@ done
 e2e_screenshot "$E2E_NAME-message"
 box=$(e2e_windows '^Tolvane 2000$' | tail -n 1)
 # The path ends a line of its own: its end must be on screen as much as the message's.
-e2e_expect_on_screen "$box" "Cannot open $file:" "the missing file's path"
-e2e_expect_on_screen "$box" "No such file or directory" "the reason"
+e2e_expect_on_screen '^Tolvane 2000$' "Cannot open $file:" "the missing file's path"
+e2e_expect_on_screen '^Tolvane 2000$' "No such file or directory" "the reason"
 e2e_keys "$box" Return
 
 deadline=$((SECONDS + E2E_TIMEOUT))
