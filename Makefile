@@ -3,7 +3,7 @@ BUILD_RELEASE ?= build/release
 BUILD_TEST ?= build/test
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build deps bench package clean
+.PHONY: run test build deps bench package clean fuzz
 
 deps:
 	@scripts/install-deps
@@ -19,6 +19,10 @@ test: deps
 	cmake -S . -B $(BUILD_TEST) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_WERROR=ON -DTOLVANE_SANITIZE=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS)
+
+# The fuzz targets, each for FUZZ_SECONDS (default 300); `make test` runs them for a few seconds only.
+fuzz: deps
+	scripts/fuzz $(FUZZ_SECONDS)
 
 # A Debian package of the Release build: $(BUILD_RELEASE)/tolvane_<version>_<arch>.deb
 package: build

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+
+#include <unistd.h>
 #include <memory>
 
 namespace {
@@ -176,7 +178,7 @@ void BM_EncodeFile(benchmark::State& state)
 {
     Fixture& f = fixture();
     f.window->document().loadFile(f.path);
-    const FileFormat format = f.window->document().Format;
+    const FileFormat format = f.window->document().Format();
     for (auto _ : state)
         benchmark::DoNotOptimize(encodeFile(f.window->Text1().utf8(), format));
     setBytes(state, f.bytes.size());
@@ -192,6 +194,42 @@ void BM_WriteFile(benchmark::State& state)
     setBytes(state, f.bytes.size());
 }
 
+// The same text as a UTF-16 file, read and written again.
+void BM_DecodeUtf16(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    FileFormat utf16;
+    utf16.encoding = TextEncoding::Utf16LE;
+    const QByteArray bytes = encodeFile(f.bytes, utf16).bytes;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decodeFile(bytes));
+    setBytes(state, bytes.size());
+}
+
+void BM_EncodeUtf16(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    FileFormat utf16;
+    utf16.encoding = TextEncoding::Utf16LE;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(encodeFile(f.bytes, utf16));
+    setBytes(state, 2 * f.bytes.size());
+}
+
+// A file with a second name is written in place, after a safety copy: the price of keeping it one file.
+void BM_WriteFileInPlace(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    QtFileStore store;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(f.dir.filePath(QStringLiteral("state"))));
+    const QString target = f.dir.filePath(QStringLiteral("Linked.java"));
+    store.writeAll(target, f.bytes);
+    ::link(QFile::encodeName(target).constData(), QFile::encodeName(f.dir.filePath(QStringLiteral("Linked2.java"))).constData());
+    for (auto _ : state)
+        store.writeAll(target, f.bytes);
+    setBytes(state, f.bytes.size());
+}
+
 BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ValidUtf8)->Unit(benchmark::kMillisecond);
@@ -201,6 +239,9 @@ BENCHMARK(BM_EditorLoadUtf8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_EncodeFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WriteFileInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeUtf16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeUtf16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 } // namespace
 

@@ -30,6 +30,11 @@ add_custom_command(OUTPUT ${TOLVANE_MAN_GZ}
 add_custom_target(tolvane_manpage ALL DEPENDS ${TOLVANE_MAN_GZ})
 install(FILES ${TOLVANE_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The compile service of Check While Typing; the program looks for it in ../share/tolvane.
+if(TARGET tolvane_check_service)
+  install_jar(tolvane_check_service DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
+endif()
+
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tolvane
         RENAME copyright)
@@ -51,12 +56,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The run-time libraries are read off the binary by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# javac for the Compile command; the SVG plug-ins for SVG icon themes.
+# javac for the Compile command and Check While Typing; the SVG plug-ins for SVG icon themes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "default-jdk-headless | java-sdk-headless, libqt6svg6")
 # The summary above is the synopsis line; CPack indents these lines itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tolvane is a single-document desktop editor for Java programs and applets.
 It opens and saves plain Java source files, generates the skeleton of a new
 applet from its name and imports, finds text forwards or backwards and hands
-the current file to the javac compiler of an installed JDK.")
+the current file to the javac compiler of an installed JDK, whose compiler also
+checks the text as it is typed.")
 
 include(CPack)

@@ -6,12 +6,13 @@
 #include "host/HostError.h"
 #include "host/EditorControl.h"
 #include "host/HostServices.h"
+#include "host/LocalFileName.h"
 #include "host/QtFileStore.h"
 
 #include <QApplication>
 #include <QIcon>
 
-#include <QFileInfo>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <future>
@@ -44,7 +45,11 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
     EditorControl& editor = window.Text1();
     window.cd1().FileName = path;
     editor.setReadOnly(true);
-    std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(QFileInfo(path).size());
+    // The room is made before the read has checked the size: a file over the limit gets none, or a
+    // huge one would exhaust memory before its refusal could be shown.
+    struct stat info {};
+    const qint64 expectedBytes = ::stat(localFileName(path).constData(), &info) == 0 ? qint64(info.st_size) : 0;
+    std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(expectedBytes <= MaxDocumentBytes ? expectedBytes : 0);
     return std::thread([&window, path, load, reading = std::move(reading)]() mutable {
         auto read = std::make_shared<StartupRead>(reading.get());
         if (read->decoded)
@@ -103,7 +108,7 @@ int runTolvane(int argc, char* argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << fileNameFromLocal(argv[i]); // a file name that is not UTF-8 keeps its bytes
     const StartupOptions options = parseStartupOptions(arguments);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "tolvane: %s\n%s", qPrintable(options.error), qPrintable(usageText()));

@@ -8,6 +8,7 @@
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
+#include "javatools/CheckWhileTyping.h"
 #include "javatools/CompilerOutputPanel.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
@@ -223,6 +224,7 @@ void frmMain::createActions()
         mnuTools->addSeparator();
         mnuTools->addAction(panel);
     }
+    mnuTools->addAction(javaTools_->checkWhileTyping().action());
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -298,6 +300,8 @@ void frmMain::createStatusBar()
     }
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(DialogLayout::px(360));
+    // The checker's count is news of its own, at the far end of the bar.
+    statusBar()->addPermanentWidget(javaTools_->checkWhileTyping().statusLabel());
 }
 
 QLabel* frmMain::statusPanel(int index) const

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -51,6 +52,58 @@ void appendUtf8(QByteArray& out, char32_t cp)
     }
 }
 
+bool isUtf16(TextEncoding encoding)
+{
+    return encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE;
+}
+
+char16_t utf16Unit(const unsigned char* data, bool bigEndian)
+{
+    return bigEndian ? char16_t(data[0] << 8 | data[1]) : char16_t(data[1] << 8 | data[0]);
+}
+
+// The UTF-8 for the UTF-16 code units after the byte order mark, or nothing when they are not
+// well-formed UTF-16 (an odd byte at the end, a surrogate without its partner): such a file is not
+// taken for UTF-16, since saving it again could not give its bytes back.
+std::optional<QByteArray> utf16ToUtf8(const QByteArray& bytes, bool bigEndian)
+{
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype units = bytes.size() / 2;
+    QByteArray out(units * 3, Qt::Uninitialized); // no unit makes more than three bytes, a pair four
+    char* o = out.data();
+    for (qsizetype i = 0; i < units; ++i) {
+        char32_t cp = utf16Unit(data + 2 * i, bigEndian);
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            if (cp >= 0xDC00 || i + 1 == units)
+                return std::nullopt;
+            const char16_t low = utf16Unit(data + 2 * (i + 1), bigEndian);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return std::nullopt;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            *o++ = char(cp);
+        } else if (cp < 0x800) {
+            *o++ = char(0xC0 | (cp >> 6));
+            *o++ = char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *o++ = char(0xE0 | (cp >> 12));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
+        } else {
+            *o++ = char(0xF0 | (cp >> 18));
+            *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
+        }
+    }
+    out.resize(o - out.constData());
+    return out;
+}
+
 // Length of the valid UTF-8 sequence at data[i], or 0 when it is not one.
 int utf8SequenceLength(const unsigned char* data, qsizetype i, qsizetype size, char32_t* codePoint)
 {
@@ -83,6 +136,37 @@ int utf8SequenceLength(const unsigned char* data, qsizetype i, qsizetype size, c
         return 0;
     *codePoint = cp;
     return length;
+}
+
+// The UTF-16 file bytes, byte order mark first, for the editor's UTF-8 text.
+QByteArray utf8ToUtf16(const QByteArray& text, bool bigEndian)
+{
+    QByteArray out(2 * text.size() + 2, Qt::Uninitialized); // a unit per byte at most; a pair per four
+    char* o = out.data();
+    const auto put = [&o, bigEndian](char16_t unit) {
+        *o++ = char(bigEndian ? unit >> 8 : unit & 0xFF);
+        *o++ = char(bigEndian ? unit & 0xFF : unit >> 8);
+    };
+    put(0xFEFF);
+    const auto* data = reinterpret_cast<const unsigned char*>(text.constData());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size;) {
+        char32_t cp;
+        int length = utf8SequenceLength(data, i, size, &cp);
+        if (length == 0) { // cannot happen for the editor's text; keep the byte as the character it is in Latin-1
+            cp = data[i];
+            length = 1;
+        }
+        if (cp >= 0x10000) {
+            put(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
+            put(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            put(char16_t(cp));
+        }
+        i += length;
+    }
+    out.resize(o - out.constData());
+    return out;
 }
 } // namespace
 
@@ -191,6 +275,16 @@ DecodedFile decodeFile(const QByteArray& bytes)
 {
     DecodedFile result;
     static const QByteArray bom("\xEF\xBB\xBF");
+    const bool littleEndianMark = bytes.startsWith("\xFF\xFE");
+    if (littleEndianMark || bytes.startsWith("\xFE\xFF")) {
+        if (std::optional<QByteArray> text = utf16ToUtf8(bytes.mid(2), !littleEndianMark)) {
+            result.format.encoding = littleEndianMark ? TextEncoding::Utf16LE : TextEncoding::Utf16BE;
+            result.format.bom = true;
+            result.utf8 = std::move(*text);
+            result.format.lineEnd = dominantLineEnd(result.utf8, LineEnd::CRLF);
+            return result;
+        }
+    }
     if (isValidUtf8(bytes.constData(), bytes.size())) {
         result.format.encoding = TextEncoding::Utf8;
         result.format.bom = bytes.startsWith(bom);
@@ -214,6 +308,11 @@ EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format)
 
     if (format.encoding == TextEncoding::Utf8) {
         result.bytes = format.bom ? QByteArray("\xEF\xBB\xBF") + text : text;
+        return result;
+    }
+
+    if (isUtf16(format.encoding)) {
+        result.bytes = utf8ToUtf16(text, format.encoding == TextEncoding::Utf16BE);
         return result;
     }
 

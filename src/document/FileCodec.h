@@ -7,12 +7,12 @@
 // without edits is written back byte for byte (but for the one line end a file without a final
 // line end gains).
 
-enum class TextEncoding { Utf8, Windows1252 };
+enum class TextEncoding { Utf8, Windows1252, Utf16LE, Utf16BE };
 enum class LineEnd { CRLF, LF, CR };
 
 struct FileFormat {
     TextEncoding encoding = TextEncoding::Utf8;
-    bool bom = false;            // a UTF-8 byte order mark at the start of the file
+    bool bom = false;            // a byte order mark at the start of the file (always there for UTF-16)
     LineEnd lineEnd = LineEnd::CRLF; // what Enter types, and what a save appends when the text has no final line end
     friend bool operator==(const FileFormat&, const FileFormat&) = default;
 };
@@ -40,10 +40,14 @@ bool isValidUtf8(const char* data, qsizetype size);
 // the text has none.
 LineEnd dominantLineEnd(const QByteArray& text, LineEnd fallback);
 
-// Valid UTF-8 (with or without BOM) is UTF-8; anything else is Windows-1252, its five unassigned
-// bytes 81 8D 8F 90 9D kept as the code points U+0081 U+008D U+008F U+0090 U+009D.
+// A UTF-16 byte order mark (FF FE little endian, FE FF big endian) followed by well-formed UTF-16
+// (whole code units, every surrogate paired) is UTF-16. Otherwise valid UTF-8 (with or without BOM)
+// is UTF-8, and anything else Windows-1252, its five unassigned bytes 81 8D 8F 90 9D kept as the
+// code points U+0081 U+008D U+008F U+0090 U+009D. Every file comes back byte for byte from
+// encodeFile, whichever it is.
 DecodedFile decodeFile(const QByteArray& bytes);
 
 // The file bytes for the editor's UTF-8 text. One line end (format.lineEnd) is appended when the
-// text does not already end with CR or LF; an empty text becomes one line end.
+// text does not already end with CR or LF; an empty text becomes one line end. In UTF-16 the line
+// end is written in UTF-16 too, as every other character.
 EncodedFile encodeFile(const QByteArray& utf8, const FileFormat& format);

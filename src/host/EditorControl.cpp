@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstddef>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
@@ -268,6 +269,52 @@ qsizetype EditorControl::offsetOfPosition(qsizetype pos) const
         SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line), SC_LINECHARACTERINDEX_UTF16));
     return lineOffset
         + static_cast<qsizetype>(SendScintilla(SCI_COUNTCODEUNITS, static_cast<unsigned long>(lineStart), static_cast<long>(pos)));
+}
+
+void EditorControl::fillIndicator(int indicator, qsizetype fromOffset, qsizetype toOffset)
+{
+    const auto from = positionOfOffset(fromOffset);
+    const auto to = positionOfOffset(toOffset);
+    if (to <= from)
+        return;
+    SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+    SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(from), static_cast<long>(to - from));
+}
+
+void EditorControl::clearIndicator(int indicator)
+{
+    SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, static_cast<long>(SendScintilla(SCI_GETTEXTLENGTH)));
+}
+
+bool EditorControl::indicatorAt(int indicator, qsizetype offset) const
+{
+    return SendScintilla(SCI_INDICATORVALUEAT, static_cast<unsigned long>(indicator),
+                         static_cast<long>(positionOfOffset(offset))) != 0;
+}
+
+QList<std::pair<qsizetype, qsizetype>> EditorControl::indicatorRanges(int indicator) const
+{
+    QList<std::pair<qsizetype, qsizetype>> ranges;
+    const auto length = static_cast<long>(SendScintilla(SCI_GETTEXTLENGTH));
+    const auto ind = static_cast<unsigned long>(indicator);
+    long pos = 0;
+    while (pos < length) {
+        const auto end = static_cast<long>(SendScintilla(SCI_INDICATOREND, ind, pos));
+        if (SendScintilla(SCI_INDICATORVALUEAT, ind, pos) != 0)
+            ranges.push_back({offsetOfPosition(pos), offsetOfPosition(end > pos ? end : length)});
+        if (end <= pos)
+            break;
+        pos = end;
+    }
+    return ranges;
+}
+
+qsizetype EditorControl::offsetAt(const QPoint& point) const
+{
+    const auto pos = static_cast<long>(SendScintilla(SCI_POSITIONFROMPOINTCLOSE, static_cast<unsigned long>(point.x()),
+                                                     static_cast<long>(point.y())));
+    return pos < 0 ? -1 : offsetOfPosition(pos);
 }
 
 qsizetype EditorControl::positionOfOffset(qsizetype offset) const

@@ -3,9 +3,11 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <memory>
+#include <utility>
 
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
 // Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
@@ -76,6 +78,15 @@ public:
 
     qsizetype offsetOfPosition(qsizetype bytePosition) const;
     qsizetype positionOfOffset(qsizetype offset) const;
+
+    // Indicators (squiggles and the like) over ranges of Text, in UTF-16 offsets, end exclusive.
+    void fillIndicator(int indicator, qsizetype fromOffset, qsizetype toOffset);
+    void clearIndicator(int indicator);
+    bool indicatorAt(int indicator, qsizetype offset) const;
+    QList<std::pair<qsizetype, qsizetype>> indicatorRanges(int indicator) const;
+
+    // The offset of the character under a point of the viewport; -1 when the point is not on text.
+    qsizetype offsetAt(const QPoint& point) const;
 
 signals:
     void Change();

@@ -9,6 +9,8 @@
 #include "ProcessStarter.h"
 #include "Registry.h"
 
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -26,6 +28,8 @@ struct HostServices {
     std::unique_ptr<Registry> registry;
     // Creates the main window's file dialog; the parent is the window that owns it.
     std::function<std::unique_ptr<CommonDialog>(QWidget* parent)> makeFileDialog;
+    // The command that starts the compile service of Check While Typing; unset or empty: no JDK.
+    std::function<QStringList()> checkServiceCommand;
 };
 
 HostServices makeQtHost();

@@ -1,17 +1,23 @@
 #include "QtFileStore.h"
 
 #include "HostError.h"
+#include "LocalFileName.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/xattr.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace {
 QString systemReason(int error)
@@ -70,6 +76,15 @@ void prepareBuffer(QByteArray& buffer)
     ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
+QString folderOf(const QString& absolutePath)
+{
+    const qsizetype slash = absolutePath.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : absolutePath.left(slash);
+}
+
+// Short, whatever the target's name: a name of NAME_MAX bytes still has room for its temporary.
+constexpr char TemporaryPrefix[] = ".tolvane-save-";
+
 mode_t currentUmask()
 {
     const mode_t mask = ::umask(0);
@@ -84,9 +99,14 @@ QtFileStore::QtFileStore(WriteFunction write) : write_(std::move(write)) {}
 
 QByteArray QtFileStore::readAll(const QString& path, qint64 maxBytes)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = localFileName(path);
     // O_NONBLOCK keeps a named pipe from hanging the open; it is refused below anyway.
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT && hasLostBytes(path))
+        failOpen(path, QStringLiteral("No file has this name. If the file's real name is not valid UTF-8, Qt cannot "
+                                      "represent it: it puts \uFFFD in place of each byte that is not, and its file dialog "
+                                      "does not list such files. Rename the file, or name it on the command line, which keeps every "
+                                      "byte."));
     if (fd < 0)
         failOpen(path, systemReason(errno));
     struct Closer {
@@ -134,15 +154,31 @@ QByteArray QtFileStore::readAll(const QString& path, qint64 maxBytes)
     return data;
 }
 
+QString QtFileStore::stateFolder()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    // XDG takes only an absolute path there and ignores a relative one.
+    if (base.isEmpty() || !base.startsWith(u'/'))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/tolvane");
+}
+
 QString QtFileStore::resolveWriteTarget(const QString& path)
 {
-    QString target = QFileInfo(path).absoluteFilePath();
+    QString target = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     // The same bound the kernel puts on a chain of links.
     for (int hops = 0; hops < 40; ++hops) {
-        const QFileInfo info(target);
-        if (!info.isSymLink())
+        const QByteArray name = localFileName(target);
+        struct stat info {};
+        if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
             return target;
-        target = info.symLinkTarget();
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(name.constData(), link.data(), std::size_t(link.size()));
+        if (length < 0 || length == link.size())
+            return QString();
+        link.resize(length);
+        const QString linkTarget = fileNameFromLocal(link);
+        target = QDir::cleanPath(linkTarget.startsWith(u'/') ? linkTarget : folderOf(target) + u'/' + linkTarget);
     }
     return QString();
 }
@@ -152,7 +188,8 @@ void QtFileStore::writeAll(const QString& path, const QByteArray& bytes)
     const QString target = resolveWriteTarget(path);
     if (target.isEmpty())
         failSave(path, systemReason(ELOOP));
-    const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray targetName = localFileName(target);
+    const QByteArray folderName = localFileName(folderOf(target));
 
     struct stat targetInfo {};
     const bool exists = ::stat(targetName.constData(), &targetInfo) == 0;
@@ -166,30 +203,28 @@ void QtFileStore::writeAll(const QString& path, const QByteArray& bytes)
     if (exists && ::access(targetName.constData(), W_OK) != 0)
         failSave(path, systemReason(errno));
 
-    const QFileInfo targetFile(target);
-    QByteArray temporaryName = QFile::encodeName(targetFile.absolutePath() + QStringLiteral("/.")
-                                                 + targetFile.fileName() + QStringLiteral(".save-XXXXXX"));
+    removeStaleTemporaries(folderName);
+
+    // Other names of the file would keep the old text if a new file took this one's place.
+    if (exists && targetInfo.st_nlink > 1) {
+        writeInPlace(path, targetName, targetInfo, bytes);
+        return;
+    }
+
+    QByteArray temporaryName = folderName + "/" + TemporaryPrefix + QByteArray::number(::getpid()) + "-XXXXXX";
     const int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        // A folder the user may not write still lets a writable file in it be written.
+        if (exists && (errno == EACCES || errno == EPERM)) {
+            writeInPlace(path, targetName, targetInfo, bytes);
+            return;
+        }
         failSave(path, systemReason(errno));
+    }
     TemporaryFile temporary(fd, temporaryName);
 
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        // Large chunks, but below the 2 GiB that Linux writes at most in one call.
-        const auto chunk = static_cast<std::size_t>(std::min<qsizetype>(left, qsizetype(1) << 30));
-        const ssize_t n = write_(fd, data, chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            failSave(path, systemReason(errno));
-        }
-        if (n == 0) // no progress and no error: the disk takes no more
-            failSave(path, systemReason(ENOSPC));
-        data += n;
-        left -= n;
-    }
+    if (const int error = writeFully(fd, bytes))
+        failSave(path, systemReason(error));
 
     if (exists) {
         // The owner first: changing it may clear the set-id bits that fchmod then puts back.
@@ -198,6 +233,7 @@ void QtFileStore::writeAll(const QString& path, const QByteArray& bytes)
         }
         if (::fchmod(fd, targetInfo.st_mode & 07777) != 0)
             failSave(path, systemReason(errno));
+        copyExtendedAttributes(targetName, fd);
     } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
         failSave(path, systemReason(errno));
     }
@@ -211,9 +247,153 @@ void QtFileStore::writeAll(const QString& path, const QByteArray& bytes)
     temporary.keep();
 
     // Make the rename itself durable; the new contents are already safe, so a failure here is not one.
-    const int folder = ::open(QFile::encodeName(targetFile.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
     }
+}
+
+int QtFileStore::writeFully(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        // Large chunks, but below the 2 GiB that Linux writes at most in one call.
+        const auto chunk = static_cast<std::size_t>(std::min<qsizetype>(left, qsizetype(1) << 30));
+        const ssize_t n = write_(fd, data, chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0) // no progress and no error: the disk takes no more
+            return ENOSPC;
+        data += n;
+        left -= n;
+    }
+    return 0;
+}
+
+void QtFileStore::writeInPlace(const QString& path, const QByteArray& targetName, const struct stat& targetInfo,
+                               const QByteArray& bytes)
+{
+    const int fd = ::open(targetName.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        failSave(path, systemReason(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    const QString copyFolder = stateFolder() + QStringLiteral("/safety-copies");
+    if (!QDir().mkpath(copyFolder))
+        failSave(path, QStringLiteral("No safety copy could be made in %1, so the file was left as it was.").arg(copyFolder));
+    QByteArray copyName = localFileName(copyFolder) + "/copy-" + QByteArray::number(::getpid()) + "-XXXXXX";
+    const int copyFd = ::mkostemp(copyName.data(), O_CLOEXEC);
+    if (copyFd < 0)
+        failSave(path, QStringLiteral("No safety copy could be made in %1 (%2), so the file was left as it was.")
+                           .arg(copyFolder, systemReason(errno)));
+    TemporaryFile copy(copyFd, copyName);
+    if (const int error = copyContents(fd, copyFd, targetInfo.st_size); error != 0 || ::fsync(copyFd) != 0)
+        failSave(path, QStringLiteral("No safety copy could be made in %1 (%2), so the file was left as it was.")
+                           .arg(copyFolder, systemReason(error != 0 ? error : errno)));
+
+    // Room for the longer text is claimed before the first byte changes, so that a full disk stops
+    // the save while the file is still whole. File systems without preallocation skip this.
+    if (bytes.size() > targetInfo.st_size) {
+        const int error = ::posix_fallocate(fd, 0, bytes.size());
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+            failSave(path, systemReason(error));
+    }
+
+    int error = ::lseek(fd, 0, SEEK_SET) == 0 ? writeFully(fd, bytes) : errno;
+    if (error == 0 && ::ftruncate(fd, bytes.size()) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (error == 0)
+        return; // the copy goes with `copy`
+
+    // Put the old contents back; only if that fails too does the copy stay, and the user learns where.
+    const bool restored = ::lseek(copyFd, 0, SEEK_SET) == 0 && ::lseek(fd, 0, SEEK_SET) == 0
+        && copyContents(copyFd, fd, targetInfo.st_size) == 0 && ::ftruncate(fd, targetInfo.st_size) == 0
+        && ::fsync(fd) == 0;
+    if (restored)
+        failSave(path, systemReason(error));
+    copy.keep();
+    failSave(path, QStringLiteral("%1\nThe file may be incomplete; its contents before this save are in %2.")
+                       .arg(systemReason(error), fileNameFromLocal(copyName)));
+}
+
+int QtFileStore::copyContents(int from, int to, qint64 size)
+{
+    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
+    qint64 left = size;
+    while (left > 0) {
+        const ssize_t n = ::read(from, buffer.data(), std::size_t(std::min<qint64>(left, buffer.size())));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO; // shorter than it was a moment ago
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(to, buffer.constData() + done, std::size_t(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return w < 0 ? errno : ENOSPC;
+            done += w;
+        }
+        left -= n;
+    }
+    return 0;
+}
+
+void QtFileStore::copyExtendedAttributes(const QByteArray& from, int to)
+{
+    // Best effort: a name space the user may not set (security.*, trusted.*) is left out rather than
+    // keeping the save from happening.
+    ssize_t size = ::listxattr(from.constData(), nullptr, 0);
+    if (size <= 0)
+        return;
+    QByteArray names(size, Qt::Uninitialized);
+    size = ::listxattr(from.constData(), names.data(), std::size_t(names.size()));
+    if (size <= 0)
+        return;
+    names.resize(size);
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const ssize_t valueSize = ::getxattr(from.constData(), name.constData(), nullptr, 0);
+        if (valueSize < 0)
+            continue;
+        QByteArray value(valueSize, Qt::Uninitialized);
+        const ssize_t got = ::getxattr(from.constData(), name.constData(), value.data(), std::size_t(value.size()));
+        if (got >= 0)
+            ::fsetxattr(to, name.constData(), value.constData(), std::size_t(got), 0);
+    }
+}
+
+void QtFileStore::removeStaleTemporaries(const QByteArray& folder)
+{
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing)
+        return;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArrayView name(entry->d_name);
+        if (!name.startsWith(TemporaryPrefix))
+            continue;
+        const QByteArrayView rest = name.sliced(qsizetype(std::strlen(TemporaryPrefix)));
+        const qsizetype dash = rest.indexOf('-');
+        bool ok = false;
+        const pid_t pid = dash > 0 ? pid_t(rest.first(dash).toLongLong(&ok)) : 0;
+        // A process that still runs may be saving this moment; only the dead leave litter.
+        if (!ok || pid <= 0 || rest.size() - dash - 1 != 6 || pid == ::getpid())
+            continue;
+        if (::kill(pid, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    }
+    ::closedir(listing);
 }

@@ -1,6 +1,7 @@
 #include "QtHost.h"
 
 #include "AppInfo.h"
+#include "JavaLookup.h"
 #include "QtFileStore.h"
 #include "QtProcessStarter.h"
 #include "SystemRegistry.h"
@@ -227,5 +228,6 @@ HostServices makeQtHost()
     host.files = std::make_unique<QtFileStore>();
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
+    host.checkServiceCommand = [] { return ::checkServiceCommand(); };
     return host;
 }

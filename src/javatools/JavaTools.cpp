@@ -1,5 +1,6 @@
 #include "JavaTools.h"
 
+#include "CheckWhileTyping.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
 #include "JavaToolsText.h"
@@ -46,6 +47,25 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     connect(panel_, &CompilerOutputPanel::diagnosticActivated, this,
             [this](const ReportedDiagnostic& reported) { goToDiagnostic(reported.path, reported.diagnostic.line); });
     host_.processes->setConsoleOutput(panel_);
+    setUpCheckWhileTyping();
+}
+
+void JavaTools::setUpCheckWhileTyping()
+{
+    CheckWhileTyping::Hooks hooks;
+    hooks.source = [this] {
+        if (!document_.HasFileName())
+            return CheckWhileTyping::Source{document_.CurrentFileName(), QString()};
+        const QFileInfo file(absolutePath(document_.CurrentFileName()));
+        return CheckWhileTyping::Source{file.filePath(), file.path()};
+    };
+    // What a compile still reports once the check has shown its marks is older than they are.
+    hooks.checkShown = [this] { lastCompileTask_ = 0; };
+    hooks.report = [this](const QString& line) { panel_->note(0, line); };
+    const QStringList command = host_.checkServiceCommand ? host_.checkServiceCommand() : QStringList();
+    checker_ = new CheckWhileTyping(text1_, *marks_, command, std::move(hooks), this);
+    // Another file, or the same text under a new name: what was found no longer holds.
+    connect(&document_, &Document::currentFileChanged, checker_, &CheckWhileTyping::recheck);
 }
 
 JavaTools::~JavaTools()
@@ -63,6 +83,7 @@ void JavaTools::mnuCompile_Click()
 {
     const QString commandLine = compileCommandLine(document_.CurrentFileName(), document_.fileFormat().encoding);
     marks_->clear();
+    checker_->compileStarted();
     lastCompileTask_ = 0;
     try {
         lastCompileTask_ = host_.processes->StartProcess(commandLine, ws::MinimizedFocus);

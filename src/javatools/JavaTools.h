@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class CheckWhileTyping;
 class CompilerOutputPanel;
 class DiagnosticMarks;
 class Document;
@@ -29,6 +30,8 @@ public:
     QAction* outputPanelAction() const;
     CompilerOutputPanel* outputPanel() const { return panel_; }
     DiagnosticMarks& marks() { return *marks_; }
+    // Tools > "Check While Typing" and its count for the status bar.
+    CheckWhileTyping& checkWhileTyping() const { return *checker_; }
 
     // Goes to line (1-based) of the file at path: in the editor when that is the document being
     // edited, otherwise after offering to open it.
@@ -39,11 +42,13 @@ private:
     void markDiagnostic(const ReportedDiagnostic& diagnostic);
     void markLastCompile();
     void goToLine(int line);
+    void setUpCheckWhileTyping();
 
     Document& document_;
     EditorControl& text1_;
     HostServices& host_;
     CompilerOutputPanel* panel_ = nullptr;
     DiagnosticMarks* marks_ = nullptr;
+    CheckWhileTyping* checker_ = nullptr;
     qint64 lastCompileTask_ = 0;
 };

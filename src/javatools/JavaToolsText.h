@@ -16,7 +16,7 @@ extern const QString DefaultAppletImports; // "import java.awt.*;\r\nimport java
 QString appletSource(const QString& imports, const QString& name);
 
 // "javac " followed by the file name, quoted when it holds blanks or quotes; a Windows-1252 file is
-// announced with "-encoding windows-1252 " before the name. An empty name gives "javac " alone.
+// announced with "-encoding windows-1252 " before the name, a UTF-16 one with "-encoding UTF-16 ". An empty name gives "javac " alone.
 QString compileCommandLine(const QString& fileName, TextEncoding encoding);
 
 // The compiler help note.

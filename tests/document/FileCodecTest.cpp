@@ -32,6 +32,14 @@ TEST(FileCodecTest, RecognisesTheEncodingAndTheLineEnd)
         {"UTF-16 surrogates are not UTF-8", "\xED\xA0\x80", TextEncoding::Windows1252, false, LineEnd::CRLF,
          "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},
         {"NUL is ASCII", QByteArray("a\0b", 3), TextEncoding::Utf8, false, LineEnd::CRLF, QByteArray("a\0b", 3)},
+        {"UTF-16LE", QByteArray("\xFF\xFEx\0\xE9\0\n\0=\xD8\0\xDE\n\0", 14), TextEncoding::Utf16LE, true, LineEnd::LF,
+         "x\xC3\xA9\n\xF0\x9F\x98\x80\n"},
+        {"UTF-16BE", QByteArray("\xFE\xFF\0x\0\r\0\n\0\0", 10), TextEncoding::Utf16BE, true, LineEnd::CRLF,
+         QByteArray("x\r\n\0", 4)},
+        {"UTF-16 mark alone", "\xFF\xFE", TextEncoding::Utf16LE, true, LineEnd::CRLF, ""},
+        {"odd length is not UTF-16", "\xFF\xFEx", TextEncoding::Windows1252, false, LineEnd::CRLF, "\xC3\xBF\xC3\xBEx"},
+        {"a lone surrogate is not UTF-16", QByteArray("\xFE\xFF\xDC\0", 4), TextEncoding::Windows1252, false,
+         LineEnd::CRLF, QByteArray("\xC3\xBE\xC3\xBF\xC3\x9C\0", 7)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,6 +87,25 @@ TEST(FileCodecTest, AFinalLineEndIsAddedOnlyWhenMissing)
     FileFormat bom;
     bom.bom = true;
     EXPECT_EQ(encodeFile("", bom).bytes, "\xEF\xBB\xBF\r\n");
+}
+
+// The line end a save appends is a UTF-16 one, and characters outside the first plane go back as pairs.
+TEST(FileCodecTest, Utf16IsWrittenAsItWasRead)
+{
+    struct Case {
+        QByteArray bytes;
+        QByteArray withZ; // after typing "z" at the end, then saving
+    };
+    const Case cases[] = {
+        {QByteArray("\xFF\xFEx\0\xE9\0=\xD8\0\xDE\n\0", 12), QByteArray("\xFF\xFEx\0\xE9\0=\xD8\0\xDE\n\0z\0\n\0", 16)},
+        {QByteArray("\xFE\xFF\0x\0\r\0\n", 8), QByteArray("\xFE\xFF\0x\0\r\0\n\0z\0\r\0\n", 14)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        const DecodedFile decoded = decodeFile(c.bytes);
+        EXPECT_EQ(encodeFile(decoded.utf8, decoded.format).bytes.toHex(' '), c.bytes.toHex(' '));
+        EXPECT_EQ(encodeFile(decoded.utf8 + "z", decoded.format).bytes.toHex(' '), c.withZ.toHex(' '));
+    }
 }
 
 TEST(FileCodecTest, CountsWhatWindows1252CannotHold)

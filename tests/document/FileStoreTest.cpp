@@ -6,16 +6,21 @@
 #include "document/FileCodec.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
+#include "host/LocalFileName.h"
 #include "host/QtFileStore.h"
 #include "support/FakeHost.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,7 +35,24 @@ bool runningAsRoot()
 class FileStoreTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
+    QTemporaryDir stateHome; // where safety copies go
     QtFileStore store;
+
+    FileStoreTest() { qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome.path())); }
+    ~FileStoreTest() override { qunsetenv("XDG_STATE_HOME"); }
+
+    // Safety copies a save left in the state folder: none, once a save is over.
+    QStringList safetyCopies() const
+    {
+        return QDir(QtFileStore::stateFolder() + "/safety-copies").entryList(QDir::Files | QDir::Hidden);
+    }
+
+    static ino_t inodeOf(const QString& p)
+    {
+        struct stat info {};
+        ::stat(localFileName(p).constData(), &info);
+        return info.st_ino;
+    }
 
     QString path(const QString& name) const { return dir.filePath(name); }
 
@@ -139,6 +161,124 @@ TEST_F(FileStoreTest, WriteFailuresLeaveTheDiskAsItWas)
     }
 }
 
+TEST_F(FileStoreTest, ALongNameSaves)
+{
+    const QString name = QString(245, u'L') + ".java"; // 250 bytes; the most a name may have is 255
+    store.writeAll(path(name), "class L {}\n");
+    store.writeAll(path(name), "class L { }\n");
+    EXPECT_EQ(contents(name), "class L { }\n");
+    EXPECT_EQ(entries(), QStringList{name});
+}
+
+// A file with a second name stays one file; a failure part way puts the old contents back.
+TEST_F(FileStoreTest, AHardLinkedFileIsWrittenInPlace)
+{
+    put("A.java", "old text\n");
+    ASSERT_EQ(::link(QFile::encodeName(path("A.java")).constData(), QFile::encodeName(path("B.java")).constData()), 0);
+    const ino_t inode = inodeOf(path("A.java"));
+
+    QtFileStore fullDisk([](int fd, const void* data, std::size_t size) -> ssize_t {
+        if (size > 2 && ::write(fd, data, 2) == 2) { // some bytes change, then the disk is full
+            errno = ENOSPC;
+            return -1;
+        }
+        return ::write(fd, data, size);
+    });
+    const QString message = failure([&] { fullDisk.writeAll(path("A.java"), "much longer new text\n"); });
+    EXPECT_TRUE(message.contains("No space left on device")) << message.toStdString();
+    EXPECT_EQ(contents("A.java"), "old text\n");
+    EXPECT_EQ(safetyCopies(), QStringList());
+
+    store.writeAll(path("A.java"), "new\n");
+    EXPECT_EQ(contents("B.java"), "new\n");
+    EXPECT_EQ(inodeOf(path("A.java")), inode);
+    EXPECT_EQ(entries(), QStringList({"A.java", "B.java"}));
+    EXPECT_EQ(safetyCopies(), QStringList());
+}
+
+TEST_F(FileStoreTest, ExtendedAttributesSurviveASave)
+{
+    put("A.java", "x");
+    const QByteArray name = localFileName(path("A.java"));
+    if (::setxattr(name.constData(), "user.origin", "lab", 3, 0) != 0)
+        GTEST_SKIP() << "this file system keeps no user attributes: " << std::strerror(errno);
+    store.writeAll(path("A.java"), "y");
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(name.constData(), "user.origin", value, sizeof value), 3);
+    EXPECT_STREQ(value, "lab");
+}
+
+// Root writes any folder, so the folder is made immutable instead (chattr +i): no one may add a name
+// to it, the editor's temporary file included, while the files already in it stay writable.
+TEST_F(FileStoreTest, AFileInAFolderNoOneMayWriteIsSavedInPlace)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    put("locked/A.java", "old\n");
+    if (QProcess::execute("chattr", {"+i", path("locked")}) != 0)
+        GTEST_SKIP() << "chattr +i is not available here";
+    struct Unlock {
+        QString folder;
+        ~Unlock() { QProcess::execute("chattr", {"-i", folder}); }
+    } unlock{path("locked")};
+    const ino_t inode = inodeOf(path("locked/A.java"));
+
+    store.writeAll(path("locked/A.java"), "new\n");
+    EXPECT_EQ(contents("locked/A.java"), "new\n");
+    EXPECT_EQ(inodeOf(path("locked/A.java")), inode);
+    EXPECT_EQ(safetyCopies(), QStringList());
+    const QString message = failure([&] { store.writeAll(path("locked/B.java"), "new\n"); });
+    EXPECT_FALSE(message.isEmpty());
+}
+
+TEST_F(FileStoreTest, TemporariesOfKilledSavesAreRemovedByTheNextSave)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const QString dead = ".tolvane-save-" + QString::number(child) + "-a1b2c3";
+    const QString alive = ".tolvane-save-" + QString::number(::getppid()) + "-a1b2c3";
+    put(dead, "half");
+    put(alive, "half");
+    put("A.java", "x");
+    store.writeAll(path("A.java"), "y");
+    EXPECT_EQ(entries(), QStringList({alive, "A.java"}));
+}
+
+// A name that is not UTF-8, as the command line passes it and as Qt's folder listing shows it.
+TEST_F(FileStoreTest, NamesThatAreNotUtf8KeepTheirBytes)
+{
+    const QByteArray bytes = QFile::encodeName(dir.path()) + "/caf\xE9.java";
+    const QString name = fileNameFromLocal(bytes);
+    EXPECT_EQ(localFileName(name), bytes);
+    {
+        const int fd = ::open(bytes.constData(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "old\n", 4), 4);
+        ::close(fd);
+    }
+    EXPECT_EQ(store.readAll(name, MaxDocumentBytes), "old\n");
+    store.writeAll(name, "new\n");
+    EXPECT_EQ(store.readAll(name, MaxDocumentBytes), "new\n");
+    EXPECT_EQ(entries(), QStringList()); // no temporary left; Qt lists no name that is not UTF-8
+
+    // The name as Qt would give it: the lost byte is explained, not reported as a missing file.
+    const QString message = failure([&] { store.readAll(QFile::decodeName(bytes), MaxDocumentBytes); });
+    EXPECT_TRUE(message.contains("not valid UTF-8")) << message.toStdString();
+}
+
+TEST(LocalFileName, EveryByteStringComesBack)
+{
+    for (const QByteArray& bytes : {QByteArray("plain.java"), QByteArray("caf\xE9"), QByteArray("\xEF\xBB\xBF\xC3\xA9"),
+                                    QByteArray("\xF0\x90\x83\xA9\xE9\x80"), QByteArray("\xED\xA0\x80\xC0\xAF\xFF"),
+                                    QByteArray("\xE2\x82")}) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        EXPECT_EQ(localFileName(fileNameFromLocal(bytes)).toHex(), bytes.toHex());
+    }
+    EXPECT_EQ(fileNameFromLocal("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+}
+
 TEST_F(FileStoreTest, AReadOnlyFolderOrFileIsNotWritten)
 {
     if (runningAsRoot())
@@ -148,13 +288,15 @@ TEST_F(FileStoreTest, AReadOnlyFolderOrFileIsNotWritten)
     put("B.java", "original\r\n");
     ::chmod(QFile::encodeName(path("B.java")).constData(), 0444);
     ::chmod(QFile::encodeName(path("ro")).constData(), 0555);
-    for (const QString& name : {QStringLiteral("ro/A.java"), QStringLiteral("ro/New.java"), QStringLiteral("B.java")}) {
+    for (const QString& name : {QStringLiteral("ro/New.java"), QStringLiteral("B.java")}) {
         SCOPED_TRACE(name.toStdString());
         const QString message = failure([&] { store.writeAll(path(name), "new"); });
         EXPECT_TRUE(message.contains("Permission denied")) << message.toStdString();
     }
+    // A writable file in that folder is another matter: it is written in place.
+    store.writeAll(path("ro/A.java"), "new");
     ::chmod(QFile::encodeName(path("ro")).constData(), 0755);
-    EXPECT_EQ(contents("ro/A.java"), "original\r\n");
+    EXPECT_EQ(contents("ro/A.java"), "new");
     EXPECT_EQ(contents("B.java"), "original\r\n");
     EXPECT_EQ(QDir(path("ro")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"A.java"});
 }

@@ -60,7 +60,7 @@ expect_named "$main"
 
 expect_menu f 'New' 'New Applet...' 'Open...' 'Save...' 'Exit'
 expect_menu e 'Cut' 'Copy' 'Paste' 'Find...' 'Find Next' 'Select All' 'Date and Time'
-expect_menu t 'Compile With Sun JDK 1.2' 'Click Here for Help with the Compiler' 'Compiler Output'
+expect_menu t 'Compile With Sun JDK 1.2' 'Click Here for Help with the Compiler' 'Compiler Output' 'Check While Typing'
 expect_menu h 'About...'
 
 # The compiler help note, from the keyboard; Return closes it.

@@ -38,6 +38,9 @@ set(expected
   share/icons/hicolor/scalable/apps/tolvane.svg
   share/man/man1/tolvane.1.gz
   share/doc/tolvane/copyright)
+if(EXPECT_CHECK_JAR)
+  list(APPEND expected share/tolvane/tolvane-check.jar)
+endif()
 foreach(size 16 22 24 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/tolvane.png)
 endforeach()

@@ -63,6 +63,8 @@ TEST(CompileCommandLine, QuotesOnlyNamesWithBlanksOrQuotes)
         {"/tmp/say\"hi\".java", TextEncoding::Utf8, "javac \"/tmp/say\\\"hi\\\".java\""},
         {"/p/A.java", TextEncoding::Windows1252, "javac -encoding windows-1252 /p/A.java"},
         {"/p q/A.java", TextEncoding::Windows1252, "javac -encoding windows-1252 \"/p q/A.java\""},
+        {"/p/A.java", TextEncoding::Utf16LE, "javac -encoding UTF-16 /p/A.java"},
+        {"/p/A.java", TextEncoding::Utf16BE, "javac -encoding UTF-16 /p/A.java"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(compileCommandLine(c.fileName, c.encoding), c.commandLine) << c.fileName.toStdString();

@@ -1,0 +1,60 @@
+#include "JavaLookup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+// javac is usually a chain of links (/usr/bin/javac, the alternatives); the launcher that belongs
+// to it sits in the real folder beside it.
+QString javaBesideJavac()
+{
+    const QString javac = QStandardPaths::findExecutable(QStringLiteral("javac"));
+    if (javac.isEmpty())
+        return QString();
+    const QFileInfo real(QFileInfo(javac).canonicalFilePath());
+    const QFileInfo java(real.dir().filePath(QStringLiteral("java")));
+    return java.isFile() && java.isExecutable() ? java.absoluteFilePath() : QString();
+}
+
+QString serviceJar()
+{
+    const QString name = QStringLiteral("tolvane-check.jar");
+    const QDir here(QCoreApplication::applicationDirPath());
+    QStringList candidates{here.filePath(name), here.filePath(QStringLiteral("../share/tolvane/") + name)};
+#ifdef TOLVANE_BUILD_CHECK_JAR
+    candidates << QStringLiteral(TOLVANE_BUILD_CHECK_JAR);
+#endif
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
+    }
+    return QString();
+}
+} // namespace
+
+QStringList checkServiceCommand(const QString& jar)
+{
+    const QString java = javaBesideJavac();
+    if (java.isEmpty() || jar.isEmpty())
+        return {};
+    // A small heap and the quick compiler tier: the service starts fast, stays small, and the checks
+    // of one source are short enough that the optimising tier would not pay for itself.
+    return {java,
+            QStringLiteral("-XX:+UseSerialGC"),
+            QStringLiteral("-XX:TieredStopAtLevel=1"),
+            QStringLiteral("-Xms16m"),
+            QStringLiteral("-Xmx256m"),
+            QStringLiteral("-XX:MaxHeapFreeRatio=30"),
+            QStringLiteral("-XX:MinHeapFreeRatio=10"),
+            QStringLiteral("-Xshare:auto"),
+            QStringLiteral("-cp"),
+            jar,
+            QStringLiteral("CheckService")};
+}
+
+QStringList checkServiceCommand()
+{
+    return checkServiceCommand(serviceJar());
+}
