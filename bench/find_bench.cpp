@@ -1,7 +1,8 @@
 // Searching a 20 MB document: a search that finds nothing and one whose match lies at the far end
 // of the scan (the last word going down from the top, the first word going up from the bottom),
 // each way and each case mode; once over the text alone and once along the whole path from the
-// editor (taking its text, searching, selecting), also as the first search after loading.
+// editor (taking its text, searching, selecting), also as the first search after loading. And
+// Replace All over a 100 MB document.
 #include "host/EditorControl.h"
 #include "host/MessageBoxService.h"
 #include "search/FindIt.h"
@@ -143,10 +144,65 @@ void cases(benchmark::internal::Benchmark* b)
     b->Unit(benchmark::kMillisecond);
 }
 
+// Replace All over a 100 MB document: a word that occurs twice in every block of the program
+// (over half a million matches), replaced by a longer one, case ignored; the whole path from the
+// editor's text to the control holding the new text as one undo step. Then the undo of it.
+const QByteArray& bigDocument()
+{
+    static const QByteArray bytes = [] {
+        QByteArray all = document().toUtf8();
+        const QByteArray block = all;
+        while (all.size() < 5 * TargetSize)
+            all += block;
+        return all;
+    }();
+    return bytes;
+}
+
+SearchSettings replaceSettings()
+{
+    SearchSettings settings;
+    settings.SearchText = QStringLiteral("COUNT");
+    settings.ReplaceText = QStringLiteral("tally_of_ticks");
+    settings.SearchTextFresh = true;
+    return settings;
+}
+
+// The search and the building of the new text alone.
+void BM_ReplaceAllIn(benchmark::State& state)
+{
+    const QString text = QString::fromUtf8(bigDocument());
+    const SearchSettings settings = replaceSettings();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Search::replaceAllIn(text, settings, settings.ReplaceText));
+}
+
+void BM_ReplaceAll(benchmark::State& state)
+{
+    static EditorControl& text1 = *new EditorControl;
+    const QByteArray& original = bigDocument();
+    QuietMessages messages;
+    qsizetype replaced = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        text1.loadUtf8(original);
+        searchSettings() = replaceSettings();
+        state.ResumeTiming();
+        replaced = Search::replaceAllInEditor(text1, messages);
+        if (state.range(0) == 1)
+            text1.undo();
+    }
+    state.counters["replaced"] = double(replaced);
+    state.counters["MB"] = double(original.size()) / (1024 * 1024);
+    state.SetLabel(state.range(0) == 1 ? "replace all, then undo" : "replace all");
+}
+
 BENCHMARK(BM_FindIt)->Apply(cases);
 BENCHMARK(BM_FindInEditor)->Apply(cases);
 BENCHMARK(BM_FirstFindAfterLoad)->Args({0, 1, 0})->Args({1, 0, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplaceAllIn)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReplaceAll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "host/AppInfo.h"
+#include "host/ContentHash.h"
 #include "host/HostError.h"
 #include "host/EditorControl.h"
 #include "host/HostServices.h"
@@ -14,6 +15,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <memory>
@@ -24,16 +27,35 @@ namespace {
 struct StartupRead {
     std::optional<DecodedFile> decoded;
     QString error;
+    bool missing = false; // no file of that name yet: the document is to become it
+    FileStat stat;
+    quint64 hash = 0;
 };
 
 StartupRead readStartupFile(const QString& path)
 {
     StartupRead result;
+    // `tolvane New.java` starts the file New.java, as with any editor; only a name that is there
+    // but cannot be read is an error.
+    struct stat info {};
+    if (::lstat(localFileName(path).constData(), &info) != 0 && errno == ENOENT) {
+        result.missing = true;
+        return result;
+    }
     try {
-        result.decoded = decodeFile(QtFileStore().readAll(path, MaxDocumentBytes));
+        QtFileStore store;
+        result.stat = store.stat(path);
+        const QByteArray bytes = store.readAll(path, MaxDocumentBytes);
+        result.hash = contentHash(bytes);
+        result.decoded = decodeFile(bytes);
     } catch (const HostError& error) {
         result.error = error.message();
     }
+#ifdef TOLVANE_TEST_HOOKS
+    // Test builds can make the load last, so that a story can act while it runs.
+    if (const int delay = qEnvironmentVariableIntValue("TOLVANE_TEST_LOAD_DELAY_MS"); delay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+#endif
     return result;
 }
 
@@ -45,6 +67,7 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
     EditorControl& editor = window.Text1();
     window.cd1().FileName = path;
     editor.setReadOnly(true);
+    window.document().setLoading(true);
     // The room is made before the read has checked the size: a file over the limit gets none, or a
     // huge one would exhaust memory before its refusal could be shown.
     struct stat info {};
@@ -57,8 +80,11 @@ std::thread startLoading(frmMain& window, const QString& path, std::future<Start
         QMetaObject::invokeMethod(&window, [&window, path, load, read] {
             window.Text1().setReadOnly(false);
             if (read->decoded)
-                window.document().loadPrepared(path, read->decoded->format, *load);
-            else
+                window.document().loadPrepared(path, read->decoded->format, *load, read->stat, read->hash);
+            window.document().setLoading(false);
+            if (read->missing)
+                window.document().startNewFile(path);
+            else if (!read->decoded)
                 window.document().reportReadFailure(read->error);
         }, Qt::QueuedConnection);
     });
@@ -94,7 +120,7 @@ QString usageText()
         "Usage: tolvane [FILE]\n"
         "A small, fast editor for Java source files.\n"
         "\n"
-        "  FILE           open FILE at start\n"
+        "  FILE           open FILE at start; a new FILE is created by the first save\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n");
 }

@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "ChangedOnDiskBar.h"
+
 #include "about/About.h"
 #include "document/Document.h"
 #include "document/EditCommands.h"
@@ -21,7 +23,11 @@
 #include <QCloseEvent>
 #include <QColor>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QShortcut>
@@ -100,6 +106,7 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     createActions();
     createToolBar();
     createStatusBar();
+    createDiskChangeBar();
     setTabOrder(toolbar1_, text1_);
     // The size the window takes when it is restored from maximized.
     resize(DialogLayout::px(6630), DialogLayout::px(5910));
@@ -161,19 +168,33 @@ void frmMain::createEditor()
             command->setKey(0);
             command->setAlternateKey(0);
             break;
+        case QsciCommand::Undo:
         case QsciCommand::Redo:
-            // Ctrl+Y, and Ctrl+Shift+Z as most editors on this platform have it.
-            command->setAlternateKey((Qt::CTRL | Qt::SHIFT | Qt::Key_Z).toCombined());
+        case QsciCommand::ZoomIn:
+        case QsciCommand::ZoomOut:
+            // These keys belong to menu items (Edit and View), which show them.
+            command->setKey(0);
+            if (command->command() != QsciCommand::Undo)
+                command->setAlternateKey(0);
             break;
         default:
             break;
         }
     }
 
-    setCentralWidget(text1_);
+    // The editor sits in a frame of its own, so that a notice can take a strip above it.
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("EditorArea"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(text1_);
+    setCentralWidget(central);
     connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
     connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
     connect(text1_, &QsciScintilla::linesChanged, this, &frmMain::updateLineNumberWidth);
+    // Zooming (from the menu or Ctrl with the mouse wheel) draws the line numbers larger or smaller.
+    connect(text1_, &QsciScintillaBase::SCN_ZOOM, this, &frmMain::updateLineNumberWidth);
 }
 
 QAction* frmMain::addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
@@ -193,12 +214,20 @@ void frmMain::createActions()
     mnuFile->addAction(addCommand(QStringLiteral("mnuNew"), QStringLiteral("New"), &frmMain::mnuNew_Click));
     mnuFile->addAction(addCommand(QStringLiteral("mnuNewApplet"), QStringLiteral("New Applet..."), &frmMain::mnuNewApplet_Click));
     mnuFile->addAction(addCommand(QStringLiteral("mnuOpen"), QStringLiteral("Open..."), &frmMain::mnuOpen_Click));
-    mnuFile->addAction(addCommand(QStringLiteral("mnuSave"), QStringLiteral("Save..."), &frmMain::mnuSave_Click));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuSave"), QStringLiteral("Save..."), &frmMain::mnuSave_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_S)}));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuSaveAs"), QStringLiteral("Save As..."), &frmMain::mnuSaveAs_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
     mnuFile->addAction(addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click));
 
     QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuUndo"), QStringLiteral("Undo"), &frmMain::mnuUndo_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Z)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuRedo"), QStringLiteral("Redo"), &frmMain::mnuRedo_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
+    mnuEdit->addSeparator()->setObjectName(QStringLiteral("mnuSepUndo"));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuCut"), QStringLiteral("Cut"), &frmMain::mnuCut_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuCopy"), QStringLiteral("Copy"), &frmMain::mnuCopy_Click,
@@ -212,13 +241,28 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::Key_F3)}));
     addAction(addCommand(QStringLiteral("mnuFindPrevious"), QStringLiteral("Find Previous"), &frmMain::mnuFindPrevious_Click,
                          {QKeySequence(Qt::SHIFT | Qt::Key_F3)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuReplace"), QStringLiteral("Replace..."), &frmMain::mnuReplace_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_H)}));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuGoToLine"), QStringLiteral("Go to Line..."), &frmMain::mnuGoToLine_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_G)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
 
+    QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    mnuView->addAction(addCommand(QStringLiteral("mnuZoomIn"), QStringLiteral("Zoom In"), &frmMain::mnuZoomIn_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}));
+    mnuView->addAction(addCommand(QStringLiteral("mnuZoomOut"), QStringLiteral("Zoom Out"), &frmMain::mnuZoomOut_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_Minus)}));
+    mnuView->addAction(addCommand(QStringLiteral("mnuZoomNormal"), QStringLiteral("Normal Size"), &frmMain::mnuZoomNormal_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_0)}));
+
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuRun"), QStringLiteral("Run"), &frmMain::mnuRun_Click,
+                                   {QKeySequence(Qt::Key_F5)}));
     mnuTools->addAction(addCommand(QStringLiteral("mnuCHelp"), QStringLiteral("Click Here for Help with the Compiler"), &frmMain::mnuCHelp_Click));
     if (QAction* panel = javaTools_->outputPanelAction()) {
         mnuTools->addSeparator();
@@ -340,6 +384,7 @@ void frmMain::Text1_Change()
 void frmMain::mnuNew_Click() { document_->New(); }
 void frmMain::mnuOpen_Click() { document_->Open(); }
 void frmMain::mnuSave_Click() { document_->Save(); }
+void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 
 void frmMain::mnuExit_Click()
 {
@@ -355,6 +400,50 @@ bool frmMain::event(QEvent* event)
     return QMainWindow::event(event);
 }
 
+void frmMain::createDiskChangeBar()
+{
+    diskBar_ = new ChangedOnDiskBar(centralWidget());
+    static_cast<QVBoxLayout*>(centralWidget()->layout())->insertWidget(0, diskBar_);
+    connect(document_.get(), &Document::diskChangeNoticed, this,
+            [this](DiskChange change) { diskBar_->showChange(change, document_->CurrentFileName()); });
+    connect(diskBar_, &ChangedOnDiskBar::reloadClicked, this, [this] {
+        document_->reloadFromDisk();
+        text1_->setFocus(Qt::OtherFocusReason);
+    });
+    connect(diskBar_, &ChangedOnDiskBar::keepClicked, this, [this] {
+        document_->keepMyVersion();
+        text1_->setFocus(Qt::OtherFocusReason);
+    });
+    connect(document_.get(), &Document::loadingChanged, this, [this](bool loading) { enableDocumentCommands(!loading); });
+}
+
+void frmMain::enableDocumentCommands(bool enabled)
+{
+    // Exit, the compiler's help, the output panel and About do not touch the text.
+    static const QStringList untouched = {QStringLiteral("mnuExit"), QStringLiteral("mnuCHelp"), QStringLiteral("mnuAbout")};
+    QList<QAction*> commands = actions(); // the window's own shortcuts (Find Previous)
+    for (QAction* menu : menuBar()->actions()) {
+        if (menu->menu())
+            commands += menu->menu()->actions();
+    }
+    commands += toolbar1_->actions();
+    for (QAction* command : commands) {
+        const QString name = command->objectName();
+        if (command->isSeparator() || command->menu() || !(name.startsWith(QStringLiteral("mnu")) || name.startsWith(QStringLiteral("tb")))
+            || untouched.contains(name))
+            continue;
+        command->setEnabled(enabled);
+    }
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Coming back to the window is when a user expects it to know what other programs did meanwhile.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        document_->checkDisk();
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
     if (!document_->maybeSave()) {
@@ -366,6 +455,8 @@ void frmMain::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+void frmMain::mnuUndo_Click() { text1_->undo(); }
+void frmMain::mnuRedo_Click() { text1_->redo(); }
 void frmMain::mnuCut_Click() { EditCommands::Cut(*text1_, *host_.clipboard); }
 void frmMain::mnuCopy_Click() { EditCommands::Copy(*text1_, *host_.clipboard); }
 void frmMain::mnuPaste_Click() { EditCommands::Paste(*text1_, *host_.clipboard); }
@@ -375,10 +466,17 @@ void frmMain::mnuDateTime_Click() { EditCommands::DateTime(*text1_, *host_.clock
 void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBox); }
 void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
 void frmMain::mnuFindPrevious_Click() { Search::findNext(*text1_, *host_.messageBox, true); }
+void frmMain::mnuReplace_Click() { Search::showReplaceDialog(*text1_, *host_.messageBox); }
+void frmMain::mnuGoToLine_Click() { Search::showGoToLineDialog(*text1_, *host_.messageBox); }
+
+void frmMain::mnuZoomIn_Click() { text1_->zoomIn(); }
+void frmMain::mnuZoomOut_Click() { text1_->zoomOut(); }
+void frmMain::mnuZoomNormal_Click() { text1_->zoomTo(0); }
 
 void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
 void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
+void frmMain::mnuRun_Click() { javaTools_->mnuRun_Click(); }
 
 void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
 
@@ -403,8 +501,9 @@ void frmMain::Toolbar1_ButtonClick(QAction* button)
 void frmMain::switchPane()
 {
     CompilerOutputPanel* panel = javaTools_->outputPanel();
-    if (panel->isVisible() && !panel->view()->hasFocus())
-        panel->view()->setFocus(Qt::ShortcutFocusReason);
+    // While a program runs, its input line is where the keyboard is wanted in the panel.
+    if (panel->isVisible() && !panel->hasFocusInside())
+        (panel->inputTask() != 0 ? static_cast<QWidget*>(panel->inputLine()) : panel->view())->setFocus(Qt::ShortcutFocusReason);
     else
         text1_->setFocus(Qt::ShortcutFocusReason);
 }

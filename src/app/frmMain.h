@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class ChangedOnDiskBar;
 class CommonDialog;
 class Document;
 class EditorControl;
@@ -28,23 +29,33 @@ public:
     QToolBar* Toolbar1() const { return toolbar1_; }
     QLabel* statusPanel(int index) const; // 1: caret line, 2: date and time
     JavaTools& javaTools() { return *javaTools_; }
+    ChangedOnDiskBar* diskChangeBar() const { return diskBar_; }
 
     // Menu and toolbar handlers.
     void mnuNew_Click();
     void mnuNewApplet_Click();
     void mnuOpen_Click();
     void mnuSave_Click();
+    void mnuSaveAs_Click();
     void mnuExit_Click();
+    void mnuUndo_Click();
+    void mnuRedo_Click();
     void mnuCut_Click();
     void mnuCopy_Click();
     void mnuPaste_Click();
     void mnuFind_Click();
     void mnuFindNext_Click();
     void mnuFindPrevious_Click();
+    void mnuReplace_Click();
+    void mnuGoToLine_Click();
     void mnuSelectAll_Click();
     void mnuDateTime_Click();
+    void mnuZoomIn_Click();
+    void mnuZoomOut_Click();
+    void mnuZoomNormal_Click();
     void mnuCompile_Click();
     void mnuCHelp_Click();
+    void mnuRun_Click();
     void mnuAbout_Click();
 
     // Runs the command of the toolbar button's Key. A HostError a command lets through ends that
@@ -61,6 +72,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createEditor();
@@ -69,6 +81,9 @@ private:
     void createToolBar();
     void createStatusBar();
     void runFromMenu(void (frmMain::*handler)());
+    void createDiskChangeBar();
+    // Off while a load fills the editor: every command that reads, replaces or writes the text.
+    void enableDocumentCommands(bool enabled);
     QAction* addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
                         const QList<QKeySequence>& shortcuts = {});
     QAction* addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
@@ -83,4 +98,5 @@ private:
     QLabel* caretPanel_ = nullptr;
     QLabel* clockPanel_ = nullptr;
     QTimer* timer1_ = nullptr;
+    ChangedOnDiskBar* diskBar_ = nullptr;
 };

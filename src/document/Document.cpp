@@ -1,9 +1,12 @@
 #include "Document.h"
 
 #include "host/CommonDialog.h"
+#include "host/ContentHash.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
+
+#include <QTimer>
 
 const QString Document::Filter = QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*");
 
@@ -28,6 +31,98 @@ Document::Document(EditorControl& text1, CommonDialog& cd1, HostServices& host, 
     : QObject(parent), text1_(text1), cd1_(cd1), host_(host)
 {
     connect(&text1_, &QsciScintilla::modificationChanged, this, &Document::modifiedChanged);
+    disk_ = new DiskWatch(*host_.files, host_.fileWatcher.get(), this);
+    connect(disk_, &DiskWatch::changed, this, &Document::onDiskChange);
+    connect(disk_, &DiskWatch::fileEvent, this, &Document::checkDisk);
+}
+
+// Marks a command as running for as long as it lives. A reload in the middle of a save (from the
+// event loop of its question) would change the text between writing it and marking it saved, so
+// checks wait until the command is over.
+class Document::BusyScope {
+public:
+    explicit BusyScope(Document& document) : document_(document), was_(document.busy_) { document_.busy_ = true; }
+    ~BusyScope()
+    {
+        document_.busy_ = was_;
+        if (!was_)
+            document_.runPendingCheck();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Document& document_;
+    bool was_;
+};
+
+void Document::runPendingCheck()
+{
+    if (!pendingCheck_ || busy_ || loading_)
+        return;
+    pendingCheck_ = false;
+    QTimer::singleShot(0, this, &Document::checkDisk);
+}
+
+void Document::setLoading(bool loading)
+{
+    if (loading_ == loading)
+        return;
+    loading_ = loading;
+    emit loadingChanged(loading);
+    runPendingCheck();
+}
+
+void Document::checkDisk()
+{
+    if (loading_ || busy_) {
+        pendingCheck_ = true;
+        return;
+    }
+    BusyScope busy(*this);
+    disk_->check();
+}
+
+void Document::onDiskChange(DiskChange change)
+{
+    diskMissing_ = change == DiskChange::Missing;
+    if (change == DiskChange::Changed && !Modified() && !text1_.isReadOnly()) {
+        reloadFromDisk();
+        return;
+    }
+    emit diskChangeNoticed(change);
+}
+
+void Document::reloadFromDisk()
+{
+    if (loading_ || !hasFileName_)
+        return;
+    BusyScope busy(*this);
+    const QString path = currentFileName_;
+    const FileStat stat = host_.files->stat(path);
+    DecodedFile decoded;
+    quint64 hash = 0;
+    try {
+        const QByteArray bytes = host_.files->readAll(path, MaxDocumentBytes);
+        hash = contentHash(bytes);
+        decoded = decodeFile(bytes);
+    } catch (const HostError& error) {
+        reportReadFailure(error.message());
+        return;
+    }
+    text1_.replaceAllUtf8(decoded.utf8);
+    applyFormat(decoded.format);
+    fileFormat_ = decoded.format;
+    text1_.markSaved();
+    disk_->follow(path, stat, hash);
+    diskMissing_ = false;
+    emit diskChangeNoticed(DiskChange::None);
+}
+
+void Document::keepMyVersion()
+{
+    disk_->acknowledge();
+    emit diskChangeNoticed(DiskChange::None);
 }
 
 bool Document::Modified() const
@@ -45,6 +140,9 @@ void Document::startNew(const QString& name, const QString& text, bool keepFileN
 {
     text1_.setText(QString());
     text1_.emptyUndoBuffer();
+    disk_->stop();
+    diskMissing_ = false;
+    emit diskChangeNoticed(DiskChange::None);
     cd1_.FileName.clear();
     if (!keepFileName)
         currentFileName_ = name;
@@ -77,7 +175,8 @@ void Document::setCurrentFile(const QString& path, const FileFormat& format)
 
 bool Document::maybeSave()
 {
-    if (!Modified())
+    // A file another program deleted lives on only in the editor: leaving asks as for unsaved text.
+    if (!Modified() && !diskMissing_)
         return true;
     const int answer = host_.messageBox->show(QStringLiteral("Would you like to save ") + currentFileName_ + u'?',
                                               mb::YesNoCancel | mb::Question, QStringLiteral("Save File?"));
@@ -88,6 +187,9 @@ bool Document::maybeSave()
 
 void Document::New()
 {
+    if (loading_)
+        return;
+    BusyScope busy(*this);
     if (!maybeSave())
         return;
     startNew(QStringLiteral("Untitled"), QString());
@@ -95,6 +197,9 @@ void Document::New()
 
 void Document::Open()
 {
+    if (loading_)
+        return;
+    BusyScope busy(*this);
     cd1_.Filter = Filter;
     if (!Modified()) {
         loadSteps();
@@ -124,22 +229,34 @@ void Document::loadSteps()
 
 bool Document::loadFile(const QString& path)
 {
+    // The file's state before it is read: a change while it is being read then shows as one.
+    const FileStat stat = host_.files->stat(path);
     DecodedFile decoded;
+    quint64 hash = 0;
     try {
-        decoded = decodeFile(host_.files->readAll(path, MaxDocumentBytes));
+        const QByteArray bytes = host_.files->readAll(path, MaxDocumentBytes);
+        hash = contentHash(bytes);
+        decoded = decodeFile(bytes);
     } catch (const HostError& error) {
         reportReadFailure(error.message());
         return false;
     }
     text1_.loadUtf8(decoded.utf8);
     setCurrentFile(path, decoded.format);
+    disk_->follow(path, stat, hash);
+    diskMissing_ = false;
+    emit diskChangeNoticed(DiskChange::None);
     return true;
 }
 
-void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load)
+void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load,
+                            const FileStat& stat, quint64 hash)
 {
     text1_.loadPrepared(load);
     setCurrentFile(path, format);
+    disk_->follow(path, stat, hash);
+    diskMissing_ = false;
+    emit diskChangeNoticed(DiskChange::None);
 }
 
 void Document::reportReadFailure(const QString& message)
@@ -149,10 +266,25 @@ void Document::reportReadFailure(const QString& message)
 
 bool Document::Save()
 {
+    if (loading_)
+        return false;
+    BusyScope busy(*this);
     cd1_.Filter = Filter;
     if (hasFileName_)
         return saveTo(currentFileName_);
     return saveWithDialog();
+}
+
+bool Document::SaveAs()
+{
+    cd1_.Filter = Filter;
+    return saveWithDialog();
+}
+
+void Document::startNewFile(const QString& path)
+{
+    startNew(path, QString());
+    setCurrentFile(path, FileFormat());
 }
 
 bool Document::saveWithDialog()
@@ -179,6 +311,13 @@ bool Document::saveTo(const QString& path)
         format.bom = false;
         encoded = encodeFile(text1_.utf8(), format);
     }
+    if (path == disk_->path() && disk_->changedUnseen()) {
+        const QString question = QStringLiteral("%1 has been changed by another program since it was opened or saved here.\n\n"
+                                                "Overwrite it with your version? The other program's changes will be lost.")
+                                     .arg(path);
+        if (host_.messageBox->show(question, mb::OKCancel | mb::Exclamation, QStringLiteral("File Changed on Disk")) != mb::OK)
+            return false;
+    }
     try {
         host_.files->writeAll(path, encoded.bytes);
     } catch (const HostError& error) {
@@ -186,5 +325,8 @@ bool Document::saveTo(const QString& path)
         return false;
     }
     setCurrentFile(path, format);
+    disk_->follow(path, host_.files->stat(path), contentHash(encoded.bytes));
+    diskMissing_ = false;
+    emit diskChangeNoticed(DiskChange::None);
     return true;
 }

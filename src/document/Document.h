@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DiskWatch.h"
 #include "FileCodec.h"
 #include "host/EditorControl.h"
 
@@ -50,6 +51,11 @@ public:
     void Open();
     // Saves to the current file, or asks for a name first. False when nothing was saved.
     bool Save();
+    // Asks for a name every time and saves there; the document then is that file, stored as before.
+    bool SaveAs();
+    // An empty document for a file that does not exist yet: it already has its name, so the first
+    // Save creates the file without asking.
+    void startNewFile(const QString& path);
 
     // Asks whether to save unsaved changes (Yes / No / Cancel). True when the caller may go on.
     bool maybeSave();
@@ -58,20 +64,43 @@ public:
     bool loadFile(const QString& path);
     // The end of a load whose reading, decoding and handing over to the control happened elsewhere
     // (the file named on the command line is read while the window starts).
-    void loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load);
+    // stat and hash describe the file as it was read (DiskWatch::follow).
+    void loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load,
+                      const FileStat& stat = {}, quint64 hash = 0);
     void reportReadFailure(const QString& message);
+
+    // While a load is still filling the editor, the commands that read, replace or write the text
+    // do nothing (their menu items are off): they would act on a document that is not there yet.
+    bool loading() const { return loading_; }
+    void setLoading(bool loading);
+
+    // Whether another program changed the file since it was loaded or saved (the window asks when
+    // it comes back to the front; a watcher asks when the file changes). An unmodified document
+    // takes the new contents at once; otherwise diskChangeNoticed tells the window to offer it.
+    void checkDisk();
+    // Takes the file's contents as they are now, as one step that Undo takes back.
+    void reloadFromDisk();
+    // The user keeps the text over the file as it is on disk now; Save will not ask about it.
+    void keepMyVersion();
 
 signals:
     // The document became another file, or a new document (the display name may have changed).
     void currentFileChanged();
     // Modified() changed.
     void modifiedChanged(bool modified);
+    void loadingChanged(bool loading);
+    // The file on disk changed under a document that cannot simply take it (unsaved changes), or is
+    // gone; None once that no longer needs showing.
+    void diskChangeNoticed(DiskChange change);
 
 private:
     bool saveTo(const QString& path);
     bool saveWithDialog();
     void loadSteps();
     void applyFormat(const FileFormat& format);
+    void onDiskChange(DiskChange change);
+    void runPendingCheck();
+    class BusyScope;
 
     EditorControl& text1_;
     CommonDialog& cd1_;
@@ -81,4 +110,9 @@ private:
     bool hasFileName_ = false;
     FileFormat format_;
     FileFormat fileFormat_;
+    DiskWatch* disk_ = nullptr;
+    bool loading_ = false;
+    bool busy_ = false; // a command or a reload is running: a check now would ask in its middle
+    bool pendingCheck_ = false; // a check was due while busy or loading
+    bool diskMissing_ = false;  // the file was deleted or moved away since it was loaded or saved
 };

@@ -1,5 +1,7 @@
 #include "EditorControl.h"
 
+#include "EditorAccessible.h"
+
 #include <Qsci/qscilexer.h>
 
 #include <QStringDecoder>
@@ -30,6 +32,167 @@ QString decodeKeepingMarks(QByteArrayView utf8)
 }
 } // namespace
 
+// The control tells of every insertion and removal as it happens, and on the way its own accessibility
+// code counts the characters from the start of the text to the change: a keystroke at the end of a big
+// file would cost the whole file. Edits that come in through this class's own doors (keys, input
+// methods, drops, the clipboard, undo, the program's own changes) are made with only the notices that
+// come before a change switched on; once the edit is done, Change (and linesChanged) go out once, and
+// assistive tools get the same news with offsets taken from the line index.
+class EditorControl::QuietEdits {
+public:
+    explicit QuietEdits(EditorControl& editor) : editor_(editor) { editor_.beginQuiet(); }
+    ~QuietEdits() { editor_.endQuiet(); }
+    QuietEdits(const QuietEdits&) = delete;
+    QuietEdits& operator=(const QuietEdits&) = delete;
+
+private:
+    EditorControl& editor_;
+};
+
+void EditorControl::beginQuiet()
+{
+    if (quietDepth_++ > 0)
+        return;
+    loudMask_ = static_cast<long>(SendScintilla(SCI_GETMODEVENTMASK));
+    // Any bit of the mask lets a notice through, the "performed by" bits included.
+    constexpr long after = SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_PERFORMED_USER | SC_PERFORMED_UNDO
+        | SC_PERFORMED_REDO | SC_MULTISTEPUNDOREDO | SC_LASTSTEPINUNDOREDO | SC_MULTILINEUNDOREDO | SC_STARTACTION;
+    SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>((loudMask_ & ~after) | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
+    quietChanged_ = false;
+    quietLines_ = lines();
+}
+
+void EditorControl::endQuiet()
+{
+    if (--quietDepth_ > 0)
+        return;
+    SendScintilla(SCI_SETMODEVENTMASK, static_cast<unsigned long>(loudMask_));
+    takeInsertedText();
+    std::vector<AccessibleEdit> edits;
+    edits.swap(accessibleEdits_);
+    if (!quietChanged_)
+        return;
+    emit textChanged();
+    if (lines() != quietLines_)
+        emit linesChanged();
+    for (const AccessibleEdit& edit : edits) {
+        if (edit.inserted)
+            emit accessibleTextInserted(edit.offset, edit.text);
+        else
+            emit accessibleTextRemoved(edit.offset, edit.text);
+    }
+}
+
+QString EditorControl::bytesAt(qsizetype position, qsizetype length) const
+{
+    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
+        static_cast<unsigned long>(position), static_cast<long>(length)));
+    return data ? decodeKeepingMarks(QByteArrayView(data, length)) : QString();
+}
+
+void EditorControl::noteEdit(int position, int type, int length)
+{
+    if (quietDepth_ == 0 || !(type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)))
+        return;
+    quietChanged_ = true;
+    if (!reportEdits_)
+        return;
+    takeInsertedText();
+    if (type & SC_MOD_BEFOREINSERT) {
+        // The notice before an insertion carries no text: it is read once the insertion is done,
+        // at the next notice or at the end of the edit, before anything else can move it.
+        accessibleEdits_.push_back({true, offsetOfPosition(position), QString()});
+        pendingInsert_ = {position, length};
+    } else {
+        accessibleEdits_.push_back({false, offsetOfPosition(position), bytesAt(position, length)});
+    }
+}
+
+void EditorControl::takeInsertedText()
+{
+    if (pendingInsert_.second > 0 && !accessibleEdits_.empty())
+        accessibleEdits_.back().text = bytesAt(pendingInsert_.first, pendingInsert_.second);
+    pendingInsert_ = {0, 0};
+}
+
+void EditorControl::keyPressEvent(QKeyEvent* event)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::keyPressEvent(event);
+}
+
+void EditorControl::inputMethodEvent(QInputMethodEvent* event)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::inputMethodEvent(event);
+}
+
+void EditorControl::dropEvent(QDropEvent* event)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::dropEvent(event);
+}
+
+void EditorControl::mousePressEvent(QMouseEvent* event)
+{
+    QuietEdits quiet(*this); // the middle button pastes
+    QsciScintilla::mousePressEvent(event);
+}
+
+void EditorControl::undo()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::undo();
+}
+
+void EditorControl::redo()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::redo();
+}
+
+void EditorControl::cut()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::cut();
+}
+
+void EditorControl::paste()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::paste();
+}
+
+void EditorControl::clear()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::clear();
+}
+
+void EditorControl::removeSelectedText()
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::removeSelectedText();
+}
+
+void EditorControl::replaceSelectedText(const QString& text)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::replaceSelectedText(text);
+}
+
+void EditorControl::insert(const QString& text)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::insert(text);
+}
+
+void EditorControl::append(const QString& text)
+{
+    QuietEdits quiet(*this);
+    QsciScintilla::append(text);
+}
+
 EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
 {
     SendScintilla(SCI_SETCODEPAGE, SC_CP_UTF8);
@@ -37,6 +200,11 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setUtf8(true);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+        [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+            noteEdit(position, type, length);
+        });
+    EditorAccessible::install(this);
 }
 
 QByteArray EditorControl::utf8() const
@@ -49,6 +217,11 @@ QByteArray EditorControl::utf8() const
 QString EditorControl::Text() const
 {
     return decodeKeepingMarks(utf8());
+}
+
+qsizetype EditorControl::byteLength() const
+{
+    return static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
 }
 
 QStringView EditorControl::decodeText(QString& buffer) const
@@ -69,12 +242,13 @@ QStringView EditorControl::decodeText(QString& buffer) const
 
 qsizetype EditorControl::textLength() const
 {
-    const auto bytes = static_cast<long>(SendScintilla(SCI_GETTEXTLENGTH));
-    return static_cast<qsizetype>(SendScintilla(SCI_COUNTCODEUNITS, 0UL, bytes));
+    // Through the line index: counting from the start would cost the whole text on every call.
+    return offsetOfPosition(byteLength());
 }
 
 void EditorControl::replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
 {
+    QuietEdits quiet(*this);
     SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(fromByte), static_cast<long>(toByte));
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
 }
@@ -91,6 +265,34 @@ void EditorControl::loadUtf8(const QByteArray& bytes)
     const std::unique_ptr<PreparedLoad> load = prepareLoad(bytes.size());
     load->fill(bytes);
     loadPrepared(*load);
+}
+
+void EditorControl::replaceAllUtf8(const QByteArray& bytes)
+{
+    const QByteArray old = utf8();
+    const qsizetype shorter = std::min(old.size(), bytes.size());
+    auto prefix = static_cast<qsizetype>(std::mismatch(old.begin(), old.begin() + shorter, bytes.begin()).first - old.begin());
+    auto suffix = static_cast<qsizetype>(
+        std::mismatch(old.rbegin(), old.rbegin() + (shorter - prefix), bytes.rbegin()).first - old.rbegin());
+    // The ends of the replaced part fall between characters, never inside one's UTF-8 bytes.
+    const auto inside = [](const QByteArray& text, qsizetype at) {
+        return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+    };
+    while (prefix > 0 && (inside(old, prefix) || inside(bytes, prefix)))
+        --prefix;
+    while (suffix > 0 && (inside(old, old.size() - suffix) || inside(bytes, bytes.size() - suffix)))
+        --suffix;
+    if (prefix == old.size() && prefix == bytes.size())
+        return;
+
+    const auto caretLine = SendScintilla(SCI_LINEFROMPOSITION, SendScintilla(SCI_GETCURRENTPOS));
+    const auto firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    SendScintilla(SCI_BEGINUNDOACTION);
+    replaceRange(prefix, old.size() - suffix, bytes.mid(prefix, bytes.size() - prefix - suffix));
+    SendScintilla(SCI_ENDUNDOACTION);
+    const auto lastLine = SendScintilla(SCI_GETLINECOUNT) - 1;
+    SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(std::min(caretLine, lastLine)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(firstLine));
 }
 
 std::unique_ptr<EditorControl::PreparedLoad> EditorControl::prepareLoad(qsizetype expectedBytes)
@@ -310,13 +512,6 @@ QList<std::pair<qsizetype, qsizetype>> EditorControl::indicatorRanges(int indica
     return ranges;
 }
 
-qsizetype EditorControl::offsetAt(const QPoint& point) const
-{
-    const auto pos = static_cast<long>(SendScintilla(SCI_POSITIONFROMPOINTCLOSE, static_cast<unsigned long>(point.x()),
-                                                     static_cast<long>(point.y())));
-    return pos < 0 ? -1 : offsetOfPosition(pos);
-}
-
 qsizetype EditorControl::positionOfOffset(qsizetype offset) const
 {
     if (offset <= 0)
@@ -392,4 +587,167 @@ int EditorControl::caretColumn() const
     const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
     const auto lineStart = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
     return static_cast<int>(SendScintilla(SCI_COUNTCODEUNITS, static_cast<unsigned long>(lineStart), pos)) + 1;
+}
+
+qsizetype EditorControl::clampedPosition(qsizetype offset) const
+{
+    if (offset <= 0)
+        return 0;
+    return std::min(positionOfOffset(offset), byteLength());
+}
+
+std::pair<qsizetype, qsizetype> EditorControl::unitAt(qsizetype offset, TextUnit unit) const
+{
+    const qsizetype length = byteLength();
+    if (unit == TextUnit::Whole)
+        return {0, offsetOfPosition(length)};
+    const qsizetype pos = clampedPosition(offset);
+    qsizetype start = pos;
+    qsizetype end = pos;
+    switch (unit) {
+    case TextUnit::Character:
+        end = pos < length ? static_cast<qsizetype>(SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(pos))) : pos;
+        break;
+    case TextUnit::Word:
+        if (pos == length)
+            break;
+        start = static_cast<qsizetype>(SendScintilla(SCI_WORDSTARTPOSITION, static_cast<unsigned long>(pos), 1L));
+        end = static_cast<qsizetype>(SendScintilla(SCI_WORDENDPOSITION, static_cast<unsigned long>(pos), 1L));
+        if (start == end) { // between words: the run of spaces or punctuation there
+            start = static_cast<qsizetype>(SendScintilla(SCI_WORDSTARTPOSITION, static_cast<unsigned long>(pos), 0L));
+            end = static_cast<qsizetype>(SendScintilla(SCI_WORDENDPOSITION, static_cast<unsigned long>(pos), 0L));
+            start = std::min(start, pos);
+            end = std::max(end, static_cast<qsizetype>(SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(pos))));
+        }
+        break;
+    case TextUnit::Line: {
+        const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
+        start = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)));
+        end = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line + 1)));
+        if (end < start || end > length)
+            end = length;
+        break;
+    }
+    case TextUnit::Whole:
+        break;
+    }
+    return {offsetOfPosition(start), offsetOfPosition(end)};
+}
+
+QString EditorControl::textBetween(qsizetype from, qsizetype to) const
+{
+    qsizetype start = clampedPosition(from);
+    qsizetype end = clampedPosition(to);
+    if (start > end)
+        std::swap(start, end);
+    return bytesAt(start, end - start);
+}
+
+void EditorControl::replaceBetween(qsizetype from, qsizetype to, const QString& text)
+{
+    qsizetype start = clampedPosition(from);
+    qsizetype end = clampedPosition(to);
+    if (start > end)
+        std::swap(start, end);
+    replaceRange(start, end, text.toUtf8());
+}
+
+qsizetype EditorControl::caretOffset() const
+{
+    return offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS)));
+}
+
+void EditorControl::setCaretOffset(qsizetype offset)
+{
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(clampedPosition(offset)));
+}
+
+std::pair<qsizetype, qsizetype> EditorControl::selectionOffsets() const
+{
+    return {offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_GETANCHOR))),
+        offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS)))};
+}
+
+void EditorControl::selectOffsets(qsizetype anchor, qsizetype caret)
+{
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(clampedPosition(anchor)), static_cast<long>(clampedPosition(caret)));
+}
+
+QRect EditorControl::characterRect(qsizetype offset) const
+{
+    const qsizetype pos = clampedPosition(offset);
+    const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
+    const int x = static_cast<int>(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(pos)));
+    const int y = static_cast<int>(SendScintilla(SCI_POINTYFROMPOSITION, 0UL, static_cast<long>(pos)));
+    const int height = static_cast<int>(SendScintilla(SCI_TEXTHEIGHT, static_cast<unsigned long>(line)));
+    const auto lineEnd = static_cast<qsizetype>(SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)));
+    int width = 0;
+    if (pos < lineEnd) {
+        const auto next = SendScintilla(SCI_POSITIONAFTER, static_cast<unsigned long>(pos));
+        width = static_cast<int>(SendScintilla(SCI_POINTXFROMPOSITION, 0UL, next)) - x;
+    }
+    if (width <= 0) // a line end, or the end of the text: as wide as a space
+        width = std::max(1, static_cast<int>(SendScintilla(SCI_TEXTWIDTH, static_cast<unsigned long>(STYLE_DEFAULT), " ")));
+    return QRect(x, y, width, height);
+}
+
+qsizetype EditorControl::offsetAt(QPoint viewportPoint) const
+{
+    const auto pos = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMPOINTCLOSE,
+        static_cast<unsigned long>(std::max(viewportPoint.x(), 0)), static_cast<long>(viewportPoint.y())));
+    if (viewportPoint.x() < 0 || pos < 0)
+        return -1;
+    return offsetOfPosition(pos);
+}
+
+void EditorControl::scrollToOffsets(qsizetype from, qsizetype to)
+{
+    SendScintilla(SCI_SCROLLRANGE, static_cast<unsigned long>(clampedPosition(to)), static_cast<long>(clampedPosition(from)));
+}
+
+qsizetype EditorControl::offsetOfLine(int line) const
+{
+    if (line <= 0)
+        return 0;
+    if (line >= lines())
+        return textLength();
+    ensureCharacterIndex();
+    return static_cast<qsizetype>(
+        SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line), SC_LINECHARACTERINDEX_UTF16));
+}
+
+void EditorControl::replaceOffsets(qsizetype from, qsizetype to, const QString& text)
+{
+    const qsizetype fromByte = positionOfOffset(from);
+    const qsizetype toByte = positionOfOffset(std::max(from, to));
+    const QByteArray bytes = text.toUtf8();
+    SendScintilla(SCI_BEGINUNDOACTION);
+    replaceRange(fromByte, toByte, bytes);
+    SendScintilla(SCI_ENDUNDOACTION);
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(fromByte + bytes.size()));
+}
+
+void EditorControl::goToLine(int line)
+{
+    const auto count = static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
+    const auto index = static_cast<unsigned long>(std::clamp(line, 1, std::max(count, 1)) - 1);
+    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, index);
+    SendScintilla(SCI_GOTOLINE, index);
+    SendScintilla(SCI_VERTICALCENTRECARET);
+}
+
+int EditorControl::firstShownLine() const
+{
+    const auto shown = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    return static_cast<int>(SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(shown))) + 1;
+}
+
+int EditorControl::linesShown() const
+{
+    return static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
+}
+
+int EditorControl::zoomLevel() const
+{
+    return static_cast<int>(SendScintilla(SCI_GETZOOM));
 }

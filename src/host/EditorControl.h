@@ -4,14 +4,18 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 // The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
-// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted for every change of
-// the text, the program's own included. Text may hold NUL characters: they pass through unharmed.
+// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted after every change of
+// the text, the program's own included (once for an edit that makes several, such as a replacement or
+// an undo). Text may hold NUL characters: they pass through unharmed.
 class EditorControl : public QsciScintilla {
     Q_OBJECT
 
@@ -38,6 +42,9 @@ public:
     // path for whole files: the undo history starts empty and the text counts as unmodified.
     QByteArray utf8() const;
     void loadUtf8(const QByteArray& utf8);
+    // Makes the text utf8 as one step that Undo takes back whole, changing only the part that
+    // differs; the caret stays on its line and the view on its first line, as far as they still exist.
+    void replaceAllUtf8(const QByteArray& utf8);
 
     // Loading in steps, so a big file can be handed to the control on another thread while the
     // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then
@@ -76,6 +83,9 @@ public:
     int caretLine() const;
     int caretColumn() const;
 
+    // The offset where line (0-based) starts; the text's length past the last line.
+    qsizetype offsetOfLine(int line) const;
+
     qsizetype offsetOfPosition(qsizetype bytePosition) const;
     qsizetype positionOfOffset(qsizetype offset) const;
 
@@ -85,16 +95,86 @@ public:
     bool indicatorAt(int indicator, qsizetype offset) const;
     QList<std::pair<qsizetype, qsizetype>> indicatorRanges(int indicator) const;
 
-    // The offset of the character under a point of the viewport; -1 when the point is not on text.
-    qsizetype offsetAt(const QPoint& point) const;
+    // What assistive tools ask of the text, in UTF-16 offsets. Every offset given is clamped to
+    // 0..textLength() and every range put the right way round, so no request can reach past the text.
+    enum class TextUnit { Character, Word, Line, Whole };
+    // The unit holding the character at offset (at the very end: an empty range there).
+    std::pair<qsizetype, qsizetype> unitAt(qsizetype offset, TextUnit unit) const;
+    QString textBetween(qsizetype from, qsizetype to) const;
+    void replaceBetween(qsizetype from, qsizetype to, const QString& text);
+    qsizetype caretOffset() const;
+    void setCaretOffset(qsizetype offset);
+    // The selection as anchor and caret; selectOffsets(a, a) leaves none.
+    std::pair<qsizetype, qsizetype> selectionOffsets() const;
+    void selectOffsets(qsizetype anchor, qsizetype caret);
+    // Where the character at offset is drawn, in the viewport's coordinates; at the end of the text,
+    // the place a character typed there would take.
+    QRect characterRect(qsizetype offset) const;
+    // The offset of the character under a point of the viewport, or -1 if no character is there.
+    qsizetype offsetAt(QPoint viewportPoint) const;
+    void scrollToOffsets(qsizetype from, qsizetype to);
+
+    // Edits through these come back as one Change each, without the control's per-change notices
+    // (see QuietEdits in the source).
+    void undo() override;
+    void redo() override;
+    void cut() override;
+    void paste() override;
+    void clear() override;
+    void removeSelectedText() override;
+    void replaceSelectedText(const QString& text) override;
+    void insert(const QString& text) override;
+    void append(const QString& text) override;
+
+    // Once an assistive tool has asked for the editor's accessible text, edits are told to it too.
+    void reportEditsForAccessibility() { reportEdits_ = true; }
+    // Replaces the text from offset from up to offset to with text, as one step of the undo history,
+    // and leaves the caret behind the new text.
+    void replaceOffsets(qsizetype from, qsizetype to, const QString& text);
+    // Puts the caret at the start of the 1-based line and scrolls that line to the middle of the view.
+    void goToLine(int line);
+    // The first 1-based line the view shows, and how many whole lines it has room for.
+    int firstShownLine() const;
+    int linesShown() const;
+    // How many points the text is drawn larger (or, below 0, smaller) than its font.
+    int zoomLevel() const;
 
 signals:
     void Change();
+    // Each insertion and removal of an edit, once the edit is done, at its UTF-16 offset in the text
+    // of that moment; only after reportEditsForAccessibility.
+    void accessibleTextInserted(qsizetype offset, const QString& text);
+    void accessibleTextRemoved(qsizetype offset, const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    class QuietEdits;
+    struct AccessibleEdit {
+        bool inserted;
+        qsizetype offset;
+        QString text;
+    };
+    void beginQuiet();
+    void endQuiet();
+    void noteEdit(int position, int type, int length);
+    void takeInsertedText();
+    QString bytesAt(qsizetype position, qsizetype length) const;
+    std::pair<qsizetype, qsizetype> pendingInsert_{0, 0};
+    bool reportEdits_ = false;
+    int quietDepth_ = 0;
+    long loudMask_ = 0;
+    bool quietChanged_ = false;
+    int quietLines_ = 0;
+    std::vector<AccessibleEdit> accessibleEdits_;
+
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();
@@ -102,4 +182,6 @@ private:
     // Builds the control's UTF-16 line index, which position conversions need, if it is not there.
     void ensureCharacterIndex() const;
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
+    qsizetype byteLength() const;
+    qsizetype clampedPosition(qsizetype offset) const;
 };

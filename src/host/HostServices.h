@@ -5,6 +5,7 @@
 #include "CommonDialog.h"
 #include "FileLookup.h"
 #include "FileStore.h"
+#include "FileWatcher.h"
 #include "MessageBoxService.h"
 #include "ProcessStarter.h"
 #include "Registry.h"
@@ -25,6 +26,8 @@ struct HostServices {
     std::unique_ptr<Clock> clock;
     std::unique_ptr<FileLookup> fileLookup;
     std::unique_ptr<FileStore> files;
+    // May be null: nothing then tells the document that its file changed, but checks still happen.
+    std::unique_ptr<FileWatcher> fileWatcher;
     std::unique_ptr<Registry> registry;
     // Creates the main window's file dialog; the parent is the window that owns it.
     std::function<std::unique_ptr<CommonDialog>(QWidget* parent)> makeFileDialog;

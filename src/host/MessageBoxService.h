@@ -5,6 +5,7 @@
 // Message box styles and answers, with the numbers callers have always used.
 namespace mb {
 constexpr int OKOnly = 0;
+constexpr int OKCancel = 1;
 constexpr int YesNoCancel = 3;
 constexpr int YesNo = 4;
 constexpr int Critical = 16;

@@ -1,5 +1,6 @@
 #include "QtFileStore.h"
 
+#include "ContentHash.h"
 #include "HostError.h"
 #include "LocalFileName.h"
 
@@ -396,4 +397,38 @@ void QtFileStore::removeStaleTemporaries(const QByteArray& folder)
             ::unlinkat(::dirfd(listing), entry->d_name, 0);
     }
     ::closedir(listing);
+}
+
+FileStat QtFileStore::stat(const QString& path)
+{
+    struct stat info {};
+    if (::stat(localFileName(path).constData(), &info) != 0)
+        return {};
+    const auto ns = [](const timespec& time) { return qint64(time.tv_sec) * 1000000000 + time.tv_nsec; };
+    return {true, qint64(info.st_size), ns(info.st_mtim), ns(info.st_ctim), quint64(info.st_ino), quint64(info.st_dev)};
+}
+
+quint64 QtFileStore::hashFile(const QString& path)
+{
+    const int fd = ::open(localFileName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        failOpen(path, systemReason(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    ContentHasher hasher;
+    QByteArray buffer(ContentHasher::BlockSize, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            failOpen(path, systemReason(errno));
+        }
+        if (n == 0)
+            break;
+        hasher.add(QByteArrayView(buffer.constData(), n));
+    }
+    return hasher.result();
 }

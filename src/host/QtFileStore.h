@@ -38,6 +38,8 @@ public:
 
     QByteArray readAll(const QString& path, qint64 maxBytes) override;
     void writeAll(const QString& path, const QByteArray& bytes) override;
+    FileStat stat(const QString& path) override;
+    quint64 hashFile(const QString& path) override;
 
     // The file a write to path really changes: path itself, or the end of its chain of symbolic links.
     static QString resolveWriteTarget(const QString& path);

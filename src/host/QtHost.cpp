@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "JavaLookup.h"
 #include "QtFileStore.h"
+#include "QtFileWatcher.h"
 #include "QtProcessStarter.h"
 #include "SystemRegistry.h"
 
@@ -17,6 +18,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTextLayout>
+
+#include <algorithm>
 
 #include <algorithm>
 
@@ -42,9 +45,43 @@ void QtCommonDialog::ShowOpen()
         FileName = chosen;
 }
 
+QString QtCommonDialog::defaultSuffix(const QString& qtFilterEntry)
+{
+    const qsizetype open = qtFilterEntry.lastIndexOf(u'(');
+    const qsizetype close = qtFilterEntry.lastIndexOf(u')');
+    if (open < 0 || close < open)
+        return {};
+    const QStringList patterns = qtFilterEntry.mid(open + 1, close - open - 1).split(u' ', Qt::SkipEmptyParts);
+    if (patterns.size() != 1 || !patterns[0].startsWith(QStringLiteral("*.")))
+        return {};
+    const QString suffix = patterns[0].mid(2);
+    const bool plain = !suffix.isEmpty()
+        && std::none_of(suffix.begin(), suffix.end(), [](QChar c) { return c == u'*' || c == u'?' || c == u'[' || c == u'.'; });
+    return plain ? suffix : QString();
+}
+
+QString QtCommonDialog::withDefaultSuffix(const QString& path, const QString& qtFilterEntry)
+{
+    const QString suffix = defaultSuffix(qtFilterEntry);
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    if (suffix.isEmpty() || name.isEmpty() || name.contains(u'.'))
+        return path;
+    return path + u'.' + suffix;
+}
+
 void QtCommonDialog::ShowSave()
 {
-    const QString chosen = QFileDialog::getSaveFileName(parent_, QStringLiteral("Save As"), FileName, qtFilter(Filter));
+    QFileDialog dialog(parent_, QStringLiteral("Save As"), FileName, qtFilter(Filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The dialog adds the extension itself before it asks about overwriting, so the question names
+    // the file that will really be written.
+    const auto followFilter = [&dialog](const QString& entry) { dialog.setDefaultSuffix(defaultSuffix(entry)); };
+    followFilter(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followFilter);
+    QString chosen;
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        chosen = withDefaultSuffix(dialog.selectedFiles().constFirst(), dialog.selectedNameFilter());
     Cancelled = chosen.isEmpty();
     if (!Cancelled)
         FileName = chosen;
@@ -168,6 +205,12 @@ std::unique_ptr<QMessageBox> QtMessageBox::makeBox(const QString& text, int styl
     default: box->setIcon(QMessageBox::NoIcon); break;
     }
     switch (style & 0x0F) {
+    case mb::OKCancel:
+        // Asked before something cannot be taken back: Cancel is the safe default.
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
     case mb::YesNo:
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box->setDefaultButton(QMessageBox::Yes);
@@ -226,6 +269,7 @@ HostServices makeQtHost()
     host.clock = std::make_unique<SystemClock>();
     host.fileLookup = std::make_unique<QtFileLookup>();
     host.files = std::make_unique<QtFileStore>();
+    host.fileWatcher = std::make_unique<QtFileWatcher>();
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
     host.checkServiceCommand = [] { return ::checkServiceCommand(); };

@@ -17,6 +17,11 @@ public:
 
     // "Java (*.java)|*.java|All Files (*.*)|*.*" -> "Java (*.java);;All Files (*.*)"
     static QString qtFilter(const QString& filter);
+    // The extension a save adds to a name typed without one, while the chosen filter entry
+    // ("Java (*.java)") stands for exactly one: "java". Empty for "All Files (*.*)" and the like.
+    static QString defaultSuffix(const QString& qtFilterEntry);
+    // path as the save dialog hands it back, with that extension added when its name has none.
+    static QString withDefaultSuffix(const QString& path, const QString& qtFilterEntry);
 
 private:
     QWidget* parent_;

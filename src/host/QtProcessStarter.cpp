@@ -6,16 +6,45 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <sys/prctl.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 struct QtProcessStarter::Shared {
     ConsoleOutput* output = nullptr;
+    // Interactive runs still going, with their process groups (the group id is the program's pid).
+    struct Interactive {
+        QPointer<QProcess> process;
+        pid_t group = 0;
+    };
+    QHash<qint64, Interactive> interactive;
 };
+
+QList<std::pair<QString, QString>> utf8LocaleOverrides(const QString& lcAll, const QString& lcCtype, const QString& lang)
+{
+    const auto isUtf8 = [](const QString& locale) {
+        return locale.contains(QLatin1String("utf-8"), Qt::CaseInsensitive)
+            || locale.contains(QLatin1String("utf8"), Qt::CaseInsensitive);
+    };
+    const QString utf8 = QStringLiteral("C.UTF-8");
+    // LC_ALL overrides every category, the character type included: only replacing it helps.
+    if (!lcAll.isEmpty())
+        return isUtf8(lcAll) ? QList<std::pair<QString, QString>>{} : QList<std::pair<QString, QString>>{{QStringLiteral("LC_ALL"), utf8}};
+    const QString ctype = lcCtype.isEmpty() ? lang : lcCtype;
+    if (isUtf8(ctype))
+        return {};
+    return {{QStringLiteral("LC_CTYPE"), utf8}};
+}
 
 namespace {
 struct Program {
@@ -92,6 +121,46 @@ QtProcessStarter::~QtProcessStarter()
 {
     // Processes still running keep shared_ alive; they must not report to a sink that may be gone.
     shared_->output = nullptr;
+    // A program the user ran (it may loop for ever) must not outlive the editor it was run from.
+    for (const Shared::Interactive& run : std::as_const(shared_->interactive)) {
+        if (run.group > 0)
+            ::kill(-run.group, SIGKILL);
+    }
+    shared_->interactive.clear();
+}
+
+bool QtProcessStarter::writeInput(qint64 taskId, const QString& text)
+{
+    const auto run = shared_->interactive.constFind(taskId);
+    if (run == shared_->interactive.constEnd() || !run->process || run->process->state() != QProcess::Running)
+        return false;
+    // The program's character type is UTF-8 (utf8LocaleOverrides), so that is what it reads.
+    run->process->write(text.toUtf8());
+    return true;
+}
+
+bool QtProcessStarter::stop(qint64 taskId)
+{
+    const auto run = shared_->interactive.constFind(taskId);
+    if (run == shared_->interactive.constEnd() || run->group <= 0)
+        return false;
+    const pid_t group = run->group;
+    ::kill(-group, SIGTERM);
+    // What ignores the request, or is slow to end, is killed. The group id cannot be taken by
+    // another group while any member of this one is alive, and it is checked again before the kill.
+    QTimer::singleShot(2000, [group] {
+        if (::kill(-group, 0) == 0)
+            ::kill(-group, SIGKILL);
+    });
+    return true;
+}
+
+qint64 QtProcessStarter::startConsole(const QString& commandLine, const ConsoleStart& how)
+{
+    const qint64 taskId = ++lastTaskId_;
+    if (locate(commandLine).name.isEmpty())
+        throw HostError(QStringLiteral("Nothing to start: the command line is empty"));
+    return startConsoleRun(taskId, commandLine, how);
 }
 
 void QtProcessStarter::setConsoleOutput(ConsoleOutput* output)
@@ -122,8 +191,15 @@ qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyl
         return taskId;
     }
 
+    return startConsoleRun(taskId, commandLine, ConsoleStart{});
+}
+
+qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& commandLine, const ConsoleStart& how)
+{
+    const Program program = locate(commandLine);
+    const QString workingDirectory = how.workingDirectory.isEmpty() ? QDir::currentPath() : how.workingDirectory;
     if (ConsoleOutput* output = shared_->output)
-        output->processStarted(taskId, commandLine, QDir::currentPath());
+        output->processStarted(taskId, commandLine, workingDirectory);
     auto fail = [&](const QString& reason) {
         if (ConsoleOutput* output = shared_->output)
             output->processFailedToStart(taskId, reason);
@@ -135,7 +211,28 @@ qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyl
     auto* process = new QProcess;
     process->setProgram(program.path);
     process->setArguments(program.arguments);
-    process->setStandardInputFile(QProcess::nullDevice());
+    process->setWorkingDirectory(workingDirectory);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const auto overrides = utf8LocaleOverrides(environment.value(QStringLiteral("LC_ALL")),
+                                               environment.value(QStringLiteral("LC_CTYPE")),
+                                               environment.value(QStringLiteral("LANG")));
+    for (const auto& [name, value] : overrides)
+        environment.insert(name, value);
+    for (const auto& [name, value] : how.environment)
+        environment.insert(name, value);
+    process->setProcessEnvironment(environment);
+    if (how.interactive) {
+        // A session of its own makes the program the leader of a process group that holds every
+        // process it starts, so that stop can end them all.
+        // Its own session also keeps it from the hangup a dying editor would send, so it is told to
+        // end with the editor however the editor ends (the destructor covers its descendants).
+        process->setChildProcessModifier([] {
+            ::setsid();
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        });
+    } else {
+        process->setStandardInputFile(QProcess::nullDevice());
+    }
 
     auto decoders = std::make_shared<Decoders>();
     std::shared_ptr<Shared> shared = shared_;
@@ -160,6 +257,7 @@ qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyl
             if (!err.isEmpty())
                 output->processOutput(taskId, err, ConsoleOutput::Channel::Error);
         }
+        shared->interactive.remove(taskId);
         if (ConsoleOutput* output = shared->output)
             output->processFinished(taskId, exitCode, status == QProcess::CrashExit);
         process->deleteLater();
@@ -173,5 +271,7 @@ qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyl
         delete process;
         fail(reason);
     }
+    if (how.interactive)
+        shared_->interactive.insert(taskId, {process, static_cast<pid_t>(process->processId())});
     return taskId;
 }

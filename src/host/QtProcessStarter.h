@@ -7,7 +7,9 @@
 // Starts programs with QProcess. Command lines are split as on Windows (splitCommandLine).
 // ws::NormalFocus: the program runs on its own (detached) with its own window.
 // ws::MinimizedFocus: a console program; its output and exit status go to the ConsoleOutput, if
-// one is set. Either way StartProcess returns as soon as the program runs, never waiting for it.
+// one is set, and it always gets a UTF-8 character type (utf8LocaleOverrides). Either way
+// StartProcess returns as soon as the program runs, never waiting for it. Interactive runs still
+// going when the starter goes are killed with their process groups.
 class QtProcessStarter : public ProcessStarter {
 public:
     QtProcessStarter();
@@ -16,11 +18,16 @@ public:
     QtProcessStarter& operator=(const QtProcessStarter&) = delete;
 
     qint64 StartProcess(const QString& commandLine, int windowStyle) override;
+    qint64 startConsole(const QString& commandLine, const ConsoleStart& how) override;
+    bool writeInput(qint64 taskId, const QString& text) override;
+    bool stop(qint64 taskId) override;
 
     void setConsoleOutput(ConsoleOutput* output) override;
     ConsoleOutput* consoleOutput() const override;
 
 private:
+    qint64 startConsoleRun(qint64 taskId, const QString& commandLine, const ConsoleStart& how);
+
     struct Shared;
     std::shared_ptr<Shared> shared_; // outlives the starter while its processes run
     qint64 lastTaskId_ = 0;

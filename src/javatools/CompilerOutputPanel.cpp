@@ -1,16 +1,29 @@
 #include "CompilerOutputPanel.h"
 
+#include "JavaSource.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 constexpr auto LinkPrefix = QLatin1String("diagnostic:");
+// A program that prints for ever must not fill the memory: the panel keeps the latest lines.
+constexpr int MaxLines = 20000;
 }
 
 CompilerOutputView::CompilerOutputView(QWidget* parent) : QPlainTextEdit(parent)
@@ -19,6 +32,7 @@ CompilerOutputView::CompilerOutputView(QWidget* parent) : QPlainTextEdit(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setUndoRedoEnabled(false);
+    setMaximumBlockCount(MaxLines);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     viewport()->setMouseTracking(true);
 }
@@ -62,12 +76,68 @@ CompilerOutputPanel::CompilerOutputPanel(QWidget* parent)
     setObjectName(QStringLiteral("CompilerOutput"));
     view_->setObjectName(QStringLiteral("txtCompilerOutput"));
     view_->setAccessibleName(QStringLiteral("Compiler output"));
-    setWidget(view_);
+    auto* pane = new QWidget(this);
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    column->addWidget(view_);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(4, 0, 4, 2);
+    auto* label = new QLabel(QStringLiteral("&Input:"), pane);
+    input_ = new QLineEdit(pane);
+    input_->setObjectName(QStringLiteral("txtProgramInput"));
+    input_->setAccessibleName(QStringLiteral("Program input"));
+    input_->setMaxLength(std::numeric_limits<int>::max());
+    input_->setPlaceholderText(QStringLiteral("Text for the running program; Enter sends it"));
+    label->setBuddy(input_);
+    stop_ = new QPushButton(QStringLiteral("&Stop"), pane);
+    stop_->setObjectName(QStringLiteral("cmdStop"));
+    stop_->setAccessibleName(QStringLiteral("Stop"));
+    stop_->setToolTip(QStringLiteral("Ends the running program and every process it started"));
+    row->addWidget(label);
+    row->addWidget(input_, 1);
+    row->addWidget(stop_);
+    column->addLayout(row);
+    setWidget(pane);
+    connect(input_, &QLineEdit::returnPressed, this, &CompilerOutputPanel::submitInput);
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (inputTask_ != 0)
+            emit stopRequested(inputTask_);
+    });
+    setInputTask(0);
     setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     toggleViewAction()->setObjectName(QStringLiteral("mnuCompilerOutput"));
     toggleViewAction()->setText(QStringLiteral("Compiler Output"));
     connect(view_, &CompilerOutputView::lineActivated, this, &CompilerOutputPanel::activateBlock);
+}
+
+void CompilerOutputPanel::setInputTask(qint64 taskId)
+{
+    inputTask_ = taskId;
+    input_->setEnabled(taskId != 0);
+    stop_->setEnabled(taskId != 0);
+}
+
+void CompilerOutputPanel::submitInput()
+{
+    if (inputTask_ == 0)
+        return;
+    const QString text = input_->text();
+    input_->clear();
+    emit inputEntered(inputTask_, text);
+}
+
+void CompilerOutputPanel::echoInput(qint64 taskId, const QString& text)
+{
+    // Typed text joins the prompt the program printed, if it has not ended its line.
+    processOutput(taskId, text + u'\n', Channel::Output);
+}
+
+bool CompilerOutputPanel::hasFocusInside() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == this || isAncestorOf(focus));
 }
 
 void CompilerOutputPanel::reveal()
@@ -114,10 +184,23 @@ int CompilerOutputPanel::append(const QString& text, Kind kind, int diagnosticIn
     empty_ = false;
     cursor.insertText(text, format);
     cursor.block().setUserState(diagnosticIndex);
+    ++appended_;
+    keepFirstLink();
 
     if (atEnd)
         bar->setValue(bar->maximum());
     return cursor.blockNumber();
+}
+
+void CompilerOutputPanel::keepFirstLink()
+{
+    const int dropped = appended_ - view_->document()->blockCount();
+    if (dropped <= 0)
+        return;
+    // The text now starts inside what was appended: the first line keeps its own link, if any.
+    const auto first = std::lower_bound(diagnosticBlocks_.cbegin(), diagnosticBlocks_.cend(), dropped);
+    const bool isLink = first != diagnosticBlocks_.cend() && *first == dropped;
+    view_->document()->firstBlock().setUserState(isLink ? static_cast<int>(first - diagnosticBlocks_.cbegin()) : -1);
 }
 
 void CompilerOutputPanel::ensureHeader(qint64 taskId)
@@ -146,6 +229,12 @@ void CompilerOutputPanel::processOutput(qint64 taskId, const QString& text, Chan
 {
     const int slot = channel == Channel::Error ? 1 : 0;
     QString pending = runs_.contains(taskId) ? runs_[taskId].pending[slot] + text : text;
+    // The lines of one piece are laid out, trimmed and announced (to a screen reader too) at once:
+    // a program printing without pause must not flood the window with one change per line.
+    QScrollBar* bar = view_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor batch(view_->document());
+    batch.beginEditBlock();
     qsizetype start = 0;
     for (qsizetype end = pending.indexOf(u'\n'); end >= 0; end = pending.indexOf(u'\n', start)) {
         QString line = pending.mid(start, end - start);
@@ -159,6 +248,31 @@ void CompilerOutputPanel::processOutput(qint64 taskId, const QString& text, Chan
         runs_[taskId].pending[slot] = pending;
     else if (!pending.isEmpty())
         writeLine(taskId, pending, channel);
+    batch.endEditBlock();
+    keepFirstLink();
+    if (atEnd)
+        bar->setValue(bar->maximum());
+}
+
+void CompilerOutputPanel::followDiagnostic(qint64 taskId, const QString& line)
+{
+    // After a diagnostic's first line javac shows the source line, then a line with "^" under the
+    // column; a message of several lines may come between.
+    constexpr int MaxLinesToCaret = 6;
+    Run& run = runs_[taskId];
+    if (run.lastDiagnostic < 0)
+        return;
+    const int column = ++run.linesAfterDiagnostic >= 2 ? javacCaretColumn(run.diagnosticSource, line) : -1;
+    if (column >= 0) {
+        diagnostics_[run.lastDiagnostic].column = column;
+        emit diagnosticLocated(diagnostics_[run.lastDiagnostic]);
+    }
+    if (column >= 0 || run.linesAfterDiagnostic >= MaxLinesToCaret) {
+        run.lastDiagnostic = -1;
+        run.diagnosticSource.clear();
+        return;
+    }
+    run.diagnosticSource = line;
 }
 
 void CompilerOutputPanel::writeLine(qint64 taskId, const QString& line, Channel)
@@ -171,11 +285,18 @@ void CompilerOutputPanel::writeLine(qint64 taskId, const QString& line, Channel)
         const QString path = QDir::cleanPath(QDir(directory).absoluteFilePath(diagnostic->file));
         const int index = static_cast<int>(diagnostics_.size());
         diagnostics_.push_back({taskId, *diagnostic, path});
-        diagnosticBlocks_.push_back(append(line, Kind::Link, index));
+        append(line, Kind::Link, index);
+        diagnosticBlocks_.push_back(appended_ - 1);
+        if (runs_.contains(taskId)) {
+            runs_[taskId].lastDiagnostic = index;
+            runs_[taskId].linesAfterDiagnostic = 0;
+        }
         emit diagnosticReported(diagnostics_.back());
         return;
     }
     append(line, Kind::Output);
+    if (runs_.contains(taskId))
+        followDiagnostic(taskId, line);
 }
 
 void CompilerOutputPanel::flush(qint64 taskId)
@@ -221,7 +342,10 @@ void CompilerOutputPanel::note(qint64 taskId, const QString& text)
 
 int CompilerOutputPanel::blockOfDiagnostic(int index) const
 {
-    return index >= 0 && index < diagnosticBlocks_.size() ? diagnosticBlocks_[index] : -1;
+    if (index < 0 || index >= diagnosticBlocks_.size())
+        return -1;
+    const int block = diagnosticBlocks_[index] - (appended_ - view_->document()->blockCount());
+    return block >= 0 ? block : -1;
 }
 
 bool CompilerOutputPanel::activateBlock(int blockNumber)

@@ -8,12 +8,16 @@
 #include <QList>
 #include <QPlainTextEdit>
 
+class QLineEdit;
+class QPushButton;
+
 // A javac diagnostic as it was reported by one run, with its file resolved against the run's
 // working directory.
 struct ReportedDiagnostic {
     qint64 taskId = 0;
     JavacDiagnostic diagnostic;
     QString path; // absolute
+    int column = -1; // 0-based, in the line as javac showed it; -1 until its caret line came
 };
 
 // The text of the compiler output panel: read-only, with diagnostic lines as links that a click,
@@ -40,7 +44,8 @@ private:
 // The compiler output panel at the bottom of the main window. It receives what the console
 // programs the host starts print: each run gets a header with its command line, its output and
 // error streams line by line as they arrive, and its exit status; runs that overlap repeat their
-// header where their output resumes.
+// header where their output resumes. It keeps the latest 20,000 lines. Below the text, an input line and a Stop button serve the
+// program being run (setInputTask): what is typed goes to its standard input on Enter.
 class CompilerOutputPanel : public QDockWidget, public ConsoleOutput {
     Q_OBJECT
 
@@ -55,6 +60,16 @@ public:
     // A remark of the program's own about a run (0: about the last thing shown).
     void note(qint64 taskId, const QString& text);
 
+    // The run that the input line and Stop serve; 0: none (both disabled).
+    void setInputTask(qint64 taskId);
+    qint64 inputTask() const { return inputTask_; }
+    // Shows text typed for a run where its output stands, as a terminal echoes it.
+    void echoInput(qint64 taskId, const QString& text);
+    QLineEdit* inputLine() const { return input_; }
+    QPushButton* stopButton() const { return stop_; }
+    // Whether the keyboard is in the panel (its text, the input line or Stop).
+    bool hasFocusInside() const;
+
     CompilerOutputView* view() const { return view_; }
     QString text() const { return view_->toPlainText(); }
     const QList<ReportedDiagnostic>& diagnostics() const { return diagnostics_; }
@@ -66,6 +81,10 @@ public:
 signals:
     void diagnosticReported(const ReportedDiagnostic& diagnostic);
     void diagnosticActivated(const ReportedDiagnostic& diagnostic);
+    // The caret line of diagnostics()[index] came: its column is known.
+    void diagnosticLocated(const ReportedDiagnostic& diagnostic);
+    void inputEntered(qint64 taskId, const QString& text);
+    void stopRequested(qint64 taskId);
     void runFinished(qint64 taskId, int exitCode, bool crashed);
 
 private:
@@ -74,20 +93,30 @@ private:
         QString commandLine;
         QString workingDirectory;
         QString pending[2]; // an unfinished last line, per channel
+        int lastDiagnostic = -1; // the diagnostic whose source and caret lines may follow
+        int linesAfterDiagnostic = 0;
+        QString diagnosticSource;
     };
     enum class Kind { Header, Output, Note, Link };
 
     void reveal();
     void writeLine(qint64 taskId, const QString& line, Channel channel);
+    void followDiagnostic(qint64 taskId, const QString& line);
+    void submitInput();
     void flush(qint64 taskId);
     void ensureHeader(qint64 taskId);
+    void keepFirstLink();
     int append(const QString& text, Kind kind, int diagnosticIndex = -1);
     QString label(qint64 taskId) const;
 
     CompilerOutputView* view_;
+    QLineEdit* input_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    qint64 inputTask_ = 0;
     QHash<qint64, Run> runs_;
     QList<ReportedDiagnostic> diagnostics_;
-    QList<int> diagnosticBlocks_;
+    QList<int> diagnosticBlocks_; // counted in appended lines, the dropped ones included
+    int appended_ = 0;
     qint64 lastWritten_ = 0; // the run the last line belongs to
     int runCount_ = 0;
     bool empty_ = true;

@@ -1,5 +1,7 @@
 #include "DiagnosticMarks.h"
 
+#include "JavaSource.h"
+
 #include "document/Document.h"
 #include "host/EditorControl.h"
 
@@ -22,14 +24,18 @@ DiagnosticMarks::DiagnosticMarks(EditorControl& text1, Document& document, QObje
     text1_.markerDefine(QsciScintilla::RightTriangle, WarningMarker);
     text1_.setMarkerBackgroundColor(QColor(0xe8, 0xb0, 0x00), WarningMarker);
     text1_.setMarkerForegroundColor(QColor(0x80, 0x60, 0x00), WarningMarker);
+    text1_.indicatorDefine(QsciScintilla::SquiggleIndicator, ErrorIndicator);
+    text1_.setIndicatorForegroundColor(QColor(0xd0, 0x20, 0x20), ErrorIndicator);
+    text1_.indicatorDefine(QsciScintilla::SquiggleIndicator, WarningIndicator);
+    text1_.setIndicatorForegroundColor(QColor(0xc0, 0x90, 0x00), WarningIndicator);
     text1_.viewport()->installEventFilter(this);
 
     connect(&text1_, &EditorControl::Change, this, [this] {
-        if (!marks_.isEmpty() && (text1_.textLength() == 0 || text1_.documentId() != markedText_))
+        if ((!marks_.isEmpty() || hasIndicators_) && (text1_.textLength() == 0 || text1_.documentId() != markedText_))
             clear();
     });
     connect(&document, &Document::currentFileChanged, this, [this] {
-        if (!marks_.isEmpty())
+        if (!marks_.isEmpty() || hasIndicators_)
             clear();
     });
 }
@@ -51,8 +57,34 @@ bool DiagnosticMarks::mark(int line, bool isError, const QString& message)
     return true;
 }
 
+bool DiagnosticMarks::markColumn(int line, int column, bool isError)
+{
+    if (line < 0 || line >= text1_.lines() || column < 0)
+        return false;
+    QString text = text1_.text(line);
+    while (text.endsWith(u'\n') || text.endsWith(u'\r'))
+        text.chop(1);
+    int length = javaTokenLength(text, column);
+    // javac points just past the end of a line for what is missing there (a ";"): the last
+    // character before it is marked.
+    if (length == 0 && column == text.size() && column > 0) {
+        --column;
+        length = 1;
+    }
+    if (length == 0)
+        return false;
+    const qsizetype start = text1_.offsetOfLine(line) + column;
+    text1_.fillIndicator(isError ? ErrorIndicator : WarningIndicator, start, start + length);
+    markedText_ = text1_.documentId();
+    hasIndicators_ = true;
+    return true;
+}
+
 void DiagnosticMarks::clear()
 {
+    text1_.clearIndicator(ErrorIndicator);
+    text1_.clearIndicator(WarningIndicator);
+    hasIndicators_ = false;
     text1_.markerDeleteAll(ErrorMarker);
     text1_.markerDeleteAll(WarningMarker);
     marks_.clear();

@@ -3,9 +3,12 @@
 #include "CheckWhileTyping.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
+#include "JavaSource.h"
 #include "JavaToolsText.h"
+#include "RunProgram.h"
 
 #include "document/Document.h"
+#include "host/CommandLine.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
@@ -44,10 +47,16 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
         if (lastCompileTask_ != 0 && reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path))
             markDiagnostic(reported);
     });
-    connect(panel_, &CompilerOutputPanel::diagnosticActivated, this,
-            [this](const ReportedDiagnostic& reported) { goToDiagnostic(reported.path, reported.diagnostic.line); });
+    connect(panel_, &CompilerOutputPanel::diagnosticLocated, this, [this](const ReportedDiagnostic& reported) {
+        if (lastCompileTask_ != 0 && reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path))
+            marks_->markColumn(reported.diagnostic.line - 1, reported.column, reported.diagnostic.isError);
+    });
+    connect(panel_, &CompilerOutputPanel::diagnosticActivated, this, [this](const ReportedDiagnostic& reported) {
+        goToDiagnostic(reported.path, reported.diagnostic.line, reported.column);
+    });
     host_.processes->setConsoleOutput(panel_);
     setUpCheckWhileTyping();
+    run_ = new RunProgram(*this, document_, text1_, host_, this);
 }
 
 void JavaTools::setUpCheckWhileTyping()
@@ -81,22 +90,62 @@ QAction* JavaTools::outputPanelAction() const
 
 void JavaTools::mnuCompile_Click()
 {
-    const QString commandLine = compileCommandLine(document_.CurrentFileName(), document_.fileFormat().encoding);
+    compile();
+}
+
+bool JavaTools::saveForTools(const QString& command)
+{
+    // The tools read the file, so what is on screen must be in it first.
+    if (document_.HasFileName() && !document_.Modified())
+        return true;
+    if (document_.Save())
+        return true;
+    panel_->note(0, QStringLiteral("%1: nothing was done, because the document was not saved (the save was cancelled "
+                                   "or failed). %1 works on the file, so it needs the text saved first.")
+                        .arg(command));
+    return false;
+}
+
+ConsoleStart JavaTools::consoleStartForDocument() const
+{
+    ConsoleStart how;
+    // Other classes of the program are found beside the file, wherever the editor was started.
+    how.workingDirectory = QFileInfo(absolutePath(document_.CurrentFileName())).absolutePath();
+    return how;
+}
+
+qint64 JavaTools::compile()
+{
+    lastCompileTask_ = 0;
+    if (!saveForTools(QStringLiteral("Compile")))
+        return 0;
     marks_->clear();
     checker_->compileStarted();
-    lastCompileTask_ = 0;
+    // An absolute path: a name beginning with "-" or "@" is never taken for an option or an
+    // argument file.
+    const QString path = absolutePath(document_.CurrentFileName());
+    QString commandLine = compileCommandLine(path, document_.fileFormat().encoding);
+    // The other classes of a package are found under the folder that holds the package's folders.
+    // A package declaration comes before any class, after comments at most.
+    const QString package = describeJavaProgram(text1_.text(0, std::min(text1_.length(), 65536))).packageName;
+    const QString root = javaSourceRoot(QFileInfo(path).absolutePath(), package);
+    if (!package.isEmpty() && !root.isEmpty())
+        commandLine.insert(commandLine.indexOf(u' ') + 1, QStringLiteral("-sourcepath ") + quoteCommandLineArgument(root) + u' ');
     try {
-        lastCompileTask_ = host_.processes->StartProcess(commandLine, ws::MinimizedFocus);
+        lastCompileTask_ = host_.processes->startConsole(commandLine, consoleStartForDocument());
     } catch (const HostError& error) {
         // The program and the document go on as they were; the user learns why and what to do.
         const QString text = javacMissingText(error.message());
         panel_->note(0, text);
         host_.messageBox->show(text, mb::OKOnly | mb::Exclamation, QStringLiteral("Compile"));
-        return;
+        return 0;
     }
-    if (document_.Modified())
-        panel_->note(lastCompileTask_, QStringLiteral("Note: the document has unsaved changes; javac compiles the file as last saved, "
-                                                      "not the text in the editor."));
+    return lastCompileTask_;
+}
+
+void JavaTools::mnuRun_Click()
+{
+    run_->mnuRun_Click();
 }
 
 void JavaTools::mnuCHelp_Click()
@@ -122,23 +171,32 @@ void JavaTools::markLastCompile()
     if (lastCompileTask_ == 0)
         return;
     for (const ReportedDiagnostic& reported : panel_->diagnostics()) {
-        if (reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path))
+        if (reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path)) {
             markDiagnostic(reported);
+            marks_->markColumn(reported.diagnostic.line - 1, reported.column, reported.diagnostic.isError);
+        }
     }
 }
 
-void JavaTools::goToLine(int line)
+void JavaTools::goToLine(int line, int column)
 {
     const int index = std::clamp(line - 1, 0, std::max(text1_.lines() - 1, 0));
     text1_.setCursorPosition(index, 0);
+    if (column > 0) {
+        // A line shorter than the column (the text changed since) keeps the caret at its end.
+        QString text = text1_.text(index);
+        while (text.endsWith(u'\n') || text.endsWith(u'\r'))
+            text.chop(1);
+        text1_.setSelStart(text1_.offsetOfLine(index) + std::min<qsizetype>(column, text.size()));
+    }
     text1_.ensureLineVisible(index);
     text1_.setFocus();
 }
 
-void JavaTools::goToDiagnostic(const QString& path, int line)
+void JavaTools::goToDiagnostic(const QString& path, int line, int column)
 {
     if (isCurrentDocument(path)) {
-        goToLine(line);
+        goToLine(line, column);
         return;
     }
     const int answer = host_.messageBox->show(
@@ -149,5 +207,5 @@ void JavaTools::goToDiagnostic(const QString& path, int line)
     if (!document_.loadFile(path))
         return;
     markLastCompile();
-    goToLine(line);
+    goToLine(line, column);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/ProcessStarter.h"
+
 #include <QObject>
 #include <QString>
 
@@ -10,12 +12,14 @@ class Document;
 class EditorControl;
 class QAction;
 class QMainWindow;
+class RunProgram;
 struct HostServices;
 struct ReportedDiagnostic;
 
 // Compiling the current file with javac, and the compiler help. Compiles run in the background;
 // what javac prints appears in the compiler output panel (docked at the bottom of the window), and
-// the lines it reports for the document being edited are marked in the editor's margin.
+// the lines it reports for the document being edited are marked in the editor's margin. Both
+// compiling and running work on the file, so a document with unsaved changes is saved first.
 class JavaTools : public QObject {
     Q_OBJECT
 
@@ -25,6 +29,17 @@ public:
 
     void mnuCompile_Click();
     void mnuCHelp_Click();
+    void mnuRun_Click();
+
+    // Saves the document if needed and starts javac on it; the run's task id, 0 when nothing was
+    // started (the save did not happen, or javac could not start: the user was told).
+    qint64 compile();
+    // Saves a document with unsaved changes or without a file (Save's own steps); false, after
+    // a note in the panel naming command, when it was not saved.
+    bool saveForTools(const QString& command);
+    // How javac and java are started for the document: in its folder.
+    ConsoleStart consoleStartForDocument() const;
+    RunProgram& runner() { return *run_; }
 
     // Shows and hides the compiler output panel (for the Tools menu).
     QAction* outputPanelAction() const;
@@ -33,15 +48,15 @@ public:
     // Tools > "Check While Typing" and its count for the status bar.
     CheckWhileTyping& checkWhileTyping() const { return *checker_; }
 
-    // Goes to line (1-based) of the file at path: in the editor when that is the document being
-    // edited, otherwise after offering to open it.
-    void goToDiagnostic(const QString& path, int line);
+    // Goes to line (1-based) and column (0-based; -1 the line's start) of the file at path: in the
+    // editor when that is the document being edited, otherwise after offering to open it.
+    void goToDiagnostic(const QString& path, int line, int column = -1);
 
 private:
     bool isCurrentDocument(const QString& path) const;
     void markDiagnostic(const ReportedDiagnostic& diagnostic);
     void markLastCompile();
-    void goToLine(int line);
+    void goToLine(int line, int column);
     void setUpCheckWhileTyping();
 
     Document& document_;
@@ -49,6 +64,7 @@ private:
     HostServices& host_;
     CompilerOutputPanel* panel_ = nullptr;
     DiagnosticMarks* marks_ = nullptr;
+    RunProgram* run_ = nullptr;
     CheckWhileTyping* checker_ = nullptr;
     qint64 lastCompileTask_ = 0;
 };

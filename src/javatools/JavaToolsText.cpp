@@ -51,19 +51,33 @@ QString compilerHelpText()
         + QStringLiteral("Product Note: We are working on a version of Tolvane developed in Java. Keep a look out at Orbelle's Web Site for more info");
 }
 
-QString javacMissingText(const QString& reason)
+namespace {
+QString jdkMissingText(const QString& what, const QString& needs, const QString& reason)
 {
-    return QStringLiteral("The Java compiler could not be started.\n\n%1\n\n"
-                          "Compiling needs a Java Development Kit (JDK) whose javac is on the search path (PATH). "
+    return QStringLiteral("%1 could not be started.\n\n%2\n\n"
+                          "%3 needs a Java Development Kit (JDK) whose %4 is on the search path (PATH). "
                           "On Debian or Ubuntu, install one with:\n    sudo apt install default-jdk\n"
                           "Other systems: install a JDK (for example from https://adoptium.net) and add its bin folder to PATH.")
-        .arg(reason);
+        .arg(what, reason, needs.section(u' ', 0, 0), needs.section(u' ', 1));
+}
+} // namespace
+
+QString javacMissingText(const QString& reason)
+{
+    return jdkMissingText(QStringLiteral("The Java compiler"), QStringLiteral("Compiling javac"), reason);
+}
+
+QString javaMissingText(const QString& reason)
+{
+    return jdkMissingText(QStringLiteral("The Java launcher"), QStringLiteral("Running java"), reason);
 }
 
 std::optional<JavacDiagnostic> parseJavacDiagnostic(const QString& line)
 {
-    // The file is the shortest prefix before ":LINE: error: ", so Windows drive letters pass.
-    static const QRegularExpression pattern(QStringLiteral("^(.+?):(\\d+): (error|warning): (.*?)\\r?$"));
+    // The file is the shortest prefix before ":LINE: error: ", so Windows drive letters pass. javac
+    // speaks the user's language where it has one: Japanese, Chinese and German besides English.
+    static const QRegularExpression pattern(
+        QStringLiteral("^(.+?):(\\d+): (error|warning|\u30a8\u30e9\u30fc|\u8b66\u544a|\u9519\u8bef|Fehler|Warnung): ?(.*?)\\r?$"));
     const QRegularExpressionMatch match = pattern.match(line);
     if (!match.hasMatch())
         return std::nullopt;
@@ -71,5 +85,7 @@ std::optional<JavacDiagnostic> parseJavacDiagnostic(const QString& line)
     const int number = match.captured(2).toInt(&ok);
     if (!ok || number < 1)
         return std::nullopt;
-    return JavacDiagnostic{match.captured(1), number, match.captured(3) == QLatin1String("error"), match.captured(4)};
+    static const QStringList errorWords = {QStringLiteral("error"), QStringLiteral("\u30a8\u30e9\u30fc"),
+                                           QStringLiteral("\u9519\u8bef"), QStringLiteral("Fehler")};
+    return JavacDiagnostic{match.captured(1), number, errorWords.contains(match.captured(3)), match.captured(4)};
 }

@@ -25,8 +25,11 @@ extern const QString CompilerHelpTitle; // "Tolvane Compiler Help"
 
 // What to tell the user when javac cannot be started: the system's reason and where to get a JDK.
 QString javacMissingText(const QString& reason);
+// The same for the Java launcher, java, that runs programs.
+QString javaMissingText(const QString& reason);
 
-// One line of javac's report on a source file: FILE:LINE: error: MESSAGE (or warning:).
+// One line of javac's report on a source file: FILE:LINE: error: MESSAGE (or warning:, or the same
+// words in the languages javac speaks).
 struct JavacDiagnostic {
     QString file;
     int line = 0; // 1-based

@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <limits>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -35,6 +37,8 @@ frmNewApplet::frmNewApplet(Generate generate)
 
     txtName = new QLineEdit(this);
     txtName->setObjectName(QStringLiteral("txtName"));
+    // A name is as long as the user types or pastes it; the generated text must hold all of it.
+    txtName->setMaxLength(std::numeric_limits<int>::max());
     txtName->setGeometry(90, 8, 250, 22);
     Label1->setBuddy(txtName);
 

@@ -240,4 +240,30 @@ qsizetype FindIt(QStringView text, qsizetype caret, const SearchSettings& settin
     return Scan(text, pattern, matchCase).backward(caret - 1);
 }
 
+Replacement replaceAllIn(QStringView text, const SearchSettings& settings, QStringView replacement)
+{
+    Replacement result;
+    const qsizetype length = settings.SearchText.size();
+    if (length == 0)
+        return result;
+    const bool matchCase = settings.SearchMatchCase != 0;
+    const QString pattern = matchCase ? settings.SearchText : foldCase(settings.SearchText);
+    const Scan scan(text, pattern, matchCase);
+    qsizetype next = 0;
+    for (qsizetype match = scan.forward(0); match >= 0; match = scan.forward(next)) {
+        if (result.count == 0) {
+            result.from = match;
+            // Room for the rest of the text as it is; a longer replacement grows it once or twice.
+            result.text.reserve(text.size() - match + std::max<qsizetype>(replacement.size() - length, 0) * 16);
+        } else {
+            result.text.append(text.sliced(next, match - next));
+        }
+        result.text.append(replacement);
+        ++result.count;
+        next = match + length;
+    }
+    result.to = result.count > 0 ? next : 0;
+    return result;
+}
+
 } // namespace Search

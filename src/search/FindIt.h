@@ -15,4 +15,16 @@ QString foldCase(QStringView text);
 // from the caret (a 0-based UTF-16 offset). Returns the match's 0-based offset, or -1 when there is
 // none. A match is always settings.SearchText.size() units long.
 qsizetype FindIt(QStringView text, qsizetype caret, const SearchSettings& settings);
+
+// Every match for settings' find text (with its case setting) from the start of text to its end,
+// found as FindIt finds them, each one searched for behind the previous one: the span [from, to)
+// from the first match's start to the last match's end, and what that span becomes when each
+// match in it is replaced. Direction and the previous search's position play no part.
+struct Replacement {
+    qsizetype count = 0;
+    qsizetype from = 0;
+    qsizetype to = 0;
+    QString text;
+};
+Replacement replaceAllIn(QStringView text, const SearchSettings& settings, QStringView replacement);
 } // namespace Search

@@ -17,6 +17,8 @@ struct SearchSettings {
     // text, cleared by every search. While it is false and the caret is still at SearchLastPos, the
     // next search continues past the previous match instead of finding it again.
     bool SearchTextFresh = false;
+    // What the replace dialog puts in place of each match, as the user typed it.
+    QString ReplaceText;
 };
 
 SearchSettings& searchSettings();

@@ -20,6 +20,8 @@
 #include <QRadioButton>
 #include <QStyle>
 
+#include <limits>
+
 namespace {
 QPointer<frmFind> current;
 
@@ -95,6 +97,8 @@ void frmFind::createControls()
     txtFind->setGeometry(twipsRect(1200, 120, 2415, 500));
     txtFind->setToolTip(QStringLiteral("Text to Find"));
     txtFind->setAccessibleName(QStringLiteral("Find What"));
+    // A search text is as long as the user types or pastes it, never cut short.
+    txtFind->setMaxLength(std::numeric_limits<int>::max());
     Label1->setBuddy(txtFind);
 
     chkCase = new QCheckBox(QStringLiteral("Match &Case"), this);

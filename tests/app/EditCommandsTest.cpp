@@ -127,6 +127,8 @@ TEST_F(EditCommandsTest, ShortcutsReachTheCommandsFromTheEditor)
 TEST_F(EditCommandsTest, UndoReturnsToTheSavedTextAndClearsModified)
 {
     window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     text1.setFocus();
     start("saved", 5, 0);
     QTest::keyClicks(&text1, "!");

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -46,20 +48,31 @@ TEST_F(MainWindowTest, MenusHaveTheItemsCaptionsAndShortcutsUsersKnow)
          {{"mnuNew", "New", {}},
           {"mnuNewApplet", "New Applet...", {}},
           {"mnuOpen", "Open...", {}},
-          {"mnuSave", "Save...", {}},
+          {"mnuSave", "Save...", {QKeySequence("Ctrl+S")}},
+          {"mnuSaveAs", "Save As...", {QKeySequence("Ctrl+Shift+S")}},
           {"mnuSep1", "", {}},
           {"mnuExit", "E&xit", {}}}},
         {"&Edit",
-         {{"mnuCut", "Cut", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
+         {{"mnuUndo", "Undo", {QKeySequence("Ctrl+Z")}},
+          {"mnuRedo", "Redo", {QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}},
+          {"mnuSepUndo", "", {}},
+          {"mnuCut", "Cut", {QKeySequence("Ctrl+X"), QKeySequence("Shift+Del")}},
           {"mnuCopy", "Copy", {QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}},
           {"mnuPaste", "Paste", {QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}},
           {"mnuSep2", "", {}},
           {"mnuFind", "Find...", {QKeySequence("Ctrl+F")}},
           {"mnuFindNext", "Find Next", {QKeySequence("F3")}},
+          {"mnuReplace", "Replace...", {QKeySequence("Ctrl+H")}},
+          {"mnuGoToLine", "Go to Line...", {QKeySequence("Ctrl+G")}},
           {"mnuSelectAll", "Select All", {QKeySequence("Ctrl+A")}},
           {"mnuDateTime", "Date and Time", {}}}},
+        {"&View",
+         {{"mnuZoomIn", "Zoom In", {QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")}},
+          {"mnuZoomOut", "Zoom Out", {QKeySequence("Ctrl+-")}},
+          {"mnuZoomNormal", "Normal Size", {QKeySequence("Ctrl+0")}}}},
         {"&Tools",
          {{"mnuCompile", "Compile With Sun JDK 1.2", {}},
+          {"mnuRun", "Run", {QKeySequence("F5")}},
           {"mnuCHelp", "Click Here for Help with the Compiler", {}}}},
         {"&Help", {{"mnuAbout", "About...", {}}}},
     };
@@ -109,7 +122,7 @@ TEST_F(MainWindowTest, StartsTitledWithTheApplicationTitleAndAnEmptyDocument)
     EXPECT_TRUE(window.document().CurrentFileName().isEmpty());
     EXPECT_FALSE(window.document().HasFileName());
     EXPECT_FALSE(window.document().Modified());
-    EXPECT_EQ(window.centralWidget(), &text1);
+    EXPECT_TRUE(window.centralWidget()->isAncestorOf(&text1));
     const QFont font = text1.lexer()->defaultFont();
     EXPECT_TRUE(font.families().startsWith("Georgia"));
     EXPECT_EQ(font.styleHint(), QFont::Serif);
@@ -143,7 +156,7 @@ TEST_F(MainWindowTest, EditorStaysBetweenToolbarAndStatusBarAtAnySize)
         window.resize(size);
         window.show();
         QTest::qWait(1);
-        const QRect editor = text1.geometry();
+        const QRect editor(text1.mapTo(&window, QPoint(0, 0)), text1.size());
         EXPECT_GE(editor.top(), window.Toolbar1()->geometry().bottom()) << size.width();
         EXPECT_LE(editor.bottom(), window.statusBar()->geometry().top()) << size.width();
         EXPECT_GE(editor.height(), 0);
@@ -303,6 +316,66 @@ TEST_F(MainWindowTest, AnErrorInACommandFromTheToolbarEndsItQuietly)
     window.Toolbar1()->actions()[2]->trigger();
     ASSERT_EQ(host.messageBox->calls.size(), 2);
     EXPECT_TRUE(host.messageBox->calls[1].text.contains("/missing.java"));
+}
+
+TEST_F(MainWindowTest, NewShortcutsReachTheirCommandsFromTheEditor)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    text1.setFocus();
+    host.fileDialog->willChoose(std::nullopt);
+    host.fileDialog->willChoose(std::nullopt);
+    const QList<std::pair<QKeyCombination, const char*>> keys = {
+        {Qt::CTRL | Qt::Key_S, "mnuSave"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "mnuSaveAs"},
+        {Qt::CTRL | Qt::Key_Z, "mnuUndo"},
+        {Qt::CTRL | Qt::Key_Y, "mnuRedo"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "mnuRedo"},
+        {Qt::CTRL | Qt::Key_H, "mnuReplace"},
+        {Qt::CTRL | Qt::Key_G, "mnuGoToLine"},
+        {Qt::CTRL | Qt::Key_Plus, "mnuZoomIn"},
+        {Qt::CTRL | Qt::Key_Equal, "mnuZoomIn"},
+        {Qt::CTRL | Qt::Key_Minus, "mnuZoomOut"},
+        {Qt::CTRL | Qt::Key_0, "mnuZoomNormal"},
+    };
+    for (const auto& [key, name] : keys) {
+        SCOPED_TRACE(name);
+        int runs = 0;
+        const auto connection = QObject::connect(command(name), &QAction::triggered, [&runs] { ++runs; });
+        text1.setFocus();
+        QApplication::setActiveWindow(&window);
+        QTest::keyClick(&text1, key.key(), key.keyboardModifiers());
+        EXPECT_EQ(runs, 1) << "the key reaches the command once, not the editor's own binding too";
+        QObject::disconnect(connection);
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top != &window && top->isVisible())
+                top->close();
+    }
+    EXPECT_EQ(host.fileDialog->calls.size(), 2);
+}
+
+TEST_F(MainWindowTest, ZoomKeepsTheLineNumbersInTheirMargin)
+{
+    window.show();
+    text1.setText(QString(1000, u'\n'));
+    const int normal = text1.marginWidth(0);
+    window.mnuZoomIn_Click();
+    window.mnuZoomIn_Click();
+    EXPECT_EQ(text1.zoomLevel(), 2);
+    EXPECT_GT(text1.marginWidth(0), normal);
+    window.mnuZoomNormal_Click();
+    EXPECT_EQ(text1.marginWidth(0), normal);
+
+    // Ctrl with the mouse wheel zooms too, and the margin follows.
+    const QPointF at(text1.viewport()->rect().center());
+    QWheelEvent wheel(at, text1.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(text1.viewport(), &wheel);
+    EXPECT_EQ(text1.zoomLevel(), 1);
+    EXPECT_GT(text1.marginWidth(0), normal);
+    window.mnuZoomOut_Click();
+    EXPECT_EQ(text1.zoomLevel(), 0);
 }
 
 TEST(StartupOptions, CommandLineIsUnderstood)

@@ -3,6 +3,7 @@
 #include "host/EditorControl.h"
 #include "support/FakeHost.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QTest>
@@ -207,6 +208,49 @@ TEST_F(DocumentTest, SaveOfAnUntitledDocumentAsksForAName)
     const Snapshot before = snapshot();
     window.mnuSave_Click();
     EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(DocumentTest, SaveAsAsksEveryTimeAndTheDocumentBecomesThatFileStoredAsBefore)
+{
+    openFile("/p/L.java", "caf\xE9\n");
+    type("x");
+    cd1.willChoose(QStringLiteral("/q/M.java"));
+    window.findChild<QAction*>("mnuSaveAs")->trigger();
+    ASSERT_EQ(cd1.calls.size(), 2);
+    EXPECT_EQ(cd1.calls[1].kind, "save");
+    EXPECT_EQ(cd1.calls[1].filter, JavaFilter);
+    EXPECT_EQ(cd1.calls[1].fileName, "/p/L.java");
+    EXPECT_EQ(files.files.value("/q/M.java"), "xcaf\xE9\n"); // Windows-1252, LF line ends
+    EXPECT_EQ(files.files.value("/p/L.java"), "caf\xE9\n");
+    EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /q/M.java");
+    EXPECT_EQ(doc.CurrentFileName(), "/q/M.java");
+    EXPECT_TRUE(doc.HasFileName());
+    EXPECT_FALSE(doc.Modified());
+
+    // Save now writes there without asking; Save As asks again, and Cancel changes nothing.
+    type("y");
+    window.mnuSave_Click();
+    EXPECT_EQ(cd1.calls.size(), 2);
+    EXPECT_EQ(files.files.value("/q/M.java"), "xycaf\xE9\n");
+    type("z");
+    cd1.willChoose(std::nullopt);
+    const Snapshot before = snapshot();
+    window.mnuSaveAs_Click();
+    EXPECT_EQ(cd1.calls.size(), 3);
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(DocumentTest, ANewFileHasItsNameAndTheFirstSaveCreatesIt)
+{
+    doc.startNewFile("/p/New.java");
+    EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /p/New.java");
+    EXPECT_TRUE(doc.HasFileName());
+    EXPECT_FALSE(doc.Modified());
+    EXPECT_FALSE(files.files.contains("/p/New.java"));
+    type("class New {}");
+    window.mnuSave_Click();
+    EXPECT_TRUE(cd1.calls.isEmpty());
+    EXPECT_EQ(files.files.value("/p/New.java"), "class New {}\r\n");
 }
 
 TEST_F(DocumentTest, UndoBackToTheSavedTextIsUnmodified)

@@ -101,3 +101,14 @@ TEST_F(EditorLoadTest, RepeatedLoadsReplaceTheText)
     EXPECT_EQ(text1.textLength(), 0);
 }
 } // namespace
+
+TEST_F(EditorLoadTest, AMinifiedOneLineFileRoundTrips)
+{
+    QByteArray line;
+    for (int n = 0; line.size() < (1 << 20); ++n)
+        line += "int v" + QByteArray::number(n) + "=\"caf\xC3\xA9\xF0\x9F\x98\x80\";";
+    text1.loadUtf8(line);
+    EXPECT_EQ(text1.utf8(), line);
+    EXPECT_EQ(text1.lines(), 1);
+    EXPECT_EQ(text1.textLength(), QString::fromUtf8(line).size());
+}

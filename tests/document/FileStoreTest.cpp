@@ -8,6 +8,7 @@
 #include "host/HostError.h"
 #include "host/LocalFileName.h"
 #include "host/QtFileStore.h"
+#include "host/QtHost.h"
 #include "support/FakeHost.h"
 
 #include <QDir>
@@ -438,5 +439,25 @@ TEST_F(FileStoreTest, OpeningAFolderOrAMissingFileChangesNothing)
         EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- " + path("A.java"));
         EXPECT_FALSE(window.document().Modified());
     }
+}
+} // namespace
+
+namespace {
+TEST(SaveDialog, AddsTheExtensionOfTheChosenFilterToANameWithout)
+{
+    const QString java = QtCommonDialog::qtFilter(QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*")).section(";;", 0, 0);
+    const QString all = QStringLiteral("All Files (*.*)");
+    ASSERT_EQ(java, "Java (*.java)");
+    const QList<std::tuple<QString, QString, QString>> rows = {
+        {"/p/Greeter", java, "/p/Greeter.java"},
+        {"/p/Greeter.java", java, "/p/Greeter.java"},
+        {"/p/notes.txt", java, "/p/notes.txt"},
+        {"/p.d/Greeter", java, "/p.d/Greeter.java"},
+        {"/p/Greeter", all, "/p/Greeter"},
+        {"/p/Greeter", "Sources (*.java *.jav)", "/p/Greeter"},
+        {"", java, ""},
+    };
+    for (const auto& [typed, filter, expected] : rows)
+        EXPECT_EQ(QtCommonDialog::withDefaultSuffix(typed, filter), expected) << typed.toStdString() << " " << filter.toStdString();
 }
 } // namespace

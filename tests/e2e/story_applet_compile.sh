@@ -2,7 +2,7 @@
 # The applet wizard with the name Hello, saved through the save dialog and compiled with the real javac:
 # Hello.class appears next to the source. Then a broken line, saved and compiled again: the error shows
 # as a link in the Compiler Output panel, and following it (a click; from the keyboard F6, the arrow keys
-# and Enter) puts the caret on the broken line.
+# and Enter) puts the caret on the broken line, at javac's column.
 source "$(dirname "$0")/lib/e2e.sh"
 source "$(dirname "$0")/lib/a11y.sh"
 source "$(dirname "$0")/lib/user.sh"
@@ -64,12 +64,13 @@ a11y_expect "$main" text '.*\[2\] finished with exit status 1.*' --role text --n
 [[ "$(output_text)" == *"$source_file:8: error: "* ]] || e2e_fail "no error for line 8 in: $(output_text)"
 [ ! -e "$E2E_TMP/files/Hello.class" ] || e2e_fail "a class file from a broken source"
 
-# A click on the error line's link takes the caret to line 8 and the keyboard back to the editor.
+# A click on the error line's link takes the caret to line 8, at the column javac points at (the ";"),
+# and the keyboard back to the editor.
 e2e_keys "$win" ctrl+Home
 a11y_expect "$main" description 'Line 1, Col 1' --role label --name 'Caret position'
 a11y_click_text "$main" "$source_file:8: error" --role text --name 'Compiler output'
-a11y_expect "$main" description 'Line 8, Col 1' --role label --name 'Caret position'
-a11y_expect "$main" caret 119 --role text --name Editor
+a11y_expect "$main" description 'Line 8, Col 9' --role label --name 'Caret position'
+a11y_expect "$main" caret 127 --role text --name Editor
 a11y_expect_focus "$main" text 'Editor'
 
 # From the keyboard: F6 into the panel, the caret up to the error line, Enter.
@@ -87,7 +88,7 @@ for _ in $(seq 1 12); do
 done
 a11y_expect "$main" caret "$line_start" --role text --name 'Compiler output'
 e2e_keys "$win" Return
-a11y_expect "$main" description 'Line 8, Col 1' --role label --name 'Caret position'
+a11y_expect "$main" description 'Line 8, Col 9' --role label --name 'Caret position'
 a11y_expect_focus "$main" text 'Editor'
 e2e_expect_eq "$(wc -l <"$E2E_TMP/javac.log")" 2 "javac started twice"
 

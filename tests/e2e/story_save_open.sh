@@ -18,6 +18,10 @@ win=$(e2e_wait_window '^Tolvane 2000$')
 # The editor indents the line after a brace by itself, and takes the indent back for the closing brace.
 e2e_type_text "$win" $'class Prog {\nint x = 1;\n}'
 e2e_expect_editor 'class Prog {\r\n\tint x = 1;\r\n}' "typed text in the editor"
+# A screen reader asking where a character typed at the very end would go gets a place on screen, and
+# the program, with the text, is still there.
+a11y_expect '^Tolvane' extents '-?[0-9]+ -?[0-9]+ [1-9][0-9]* [1-9][0-9]*' --role text --name Editor --offset end
+e2e_expect_editor 'class Prog {\r\n\tint x = 1;\r\n}' "the text after a question about the end"
 
 # File > Save... on an untitled document asks for a name.
 e2e_menu "$win" f 'Save...'

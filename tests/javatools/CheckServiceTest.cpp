@@ -91,6 +91,7 @@ TEST(CheckWhileTyping, TypedErrorIsMarkedAndGoesWithItsFix)
 
     // A Compile started later wins over what the check showed, and the next check over the Compile.
     ASSERT_EQ(c.type(Broken), (QList<QVariant>{1, 0}));
+    c.host.fileDialog->willChoose(QStringLiteral("/p/Hello.java")); // Compile saves the text first
     c.window->mnuCompile_Click();
     EXPECT_FALSE(c.checker().showsSquiggles());
     EXPECT_EQ(c.marks().count(), 0);

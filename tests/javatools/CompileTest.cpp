@@ -8,7 +8,13 @@
 #include "support/FakeHost.h"
 
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <QHelpEvent>
 #include <QTest>
@@ -39,20 +45,26 @@ protected:
 
 const QByteArray BadSource = "public class Bad {\r\n  int x = \r\n}\r\n";
 
-TEST_F(CompileTest, StartsJavacOnTheCurrentFileMinimizedAndReturns)
+TEST_F(CompileTest, StartsJavacOnTheCurrentFileInItsFolderAndReturns)
 {
     struct Step {
         const char* what;
         std::function<void()> act;
         QString commandLine;
+        QString folder;
     };
+    const QString here = QDir::currentPath();
     const Step steps[] = {
-        {"right after start", [] {}, "javac "},
-        {"after New", [&] { window.mnuNew_Click(); }, "javac Untitled"},
         {"a path with blanks", [&] { open("/home/ann/My Applets/Hello.java", "class Hello {}\r\n"); },
-         "javac \"/home/ann/My Applets/Hello.java\""},
+         "javac \"/home/ann/My Applets/Hello.java\"", "/home/ann/My Applets"},
         {"a Windows-1252 file", [&] { open("/p/Caf\u00e9.java", "// caf\xe9\r\n"); },
-         "javac -encoding windows-1252 /p/Caf\u00e9.java"},
+         "javac -encoding windows-1252 /p/Caf\u00e9.java", "/p"},
+        // Names that look like options or argument files reach javac as paths.
+        {"a name like an option", [&] { open("/p/-J-version.java", "class A {}\r\n"); }, "javac /p/-J-version.java", "/p"},
+        {"a relative name like an argument file", [&] { open("@opts.java", "class A {}\r\n"); },
+         "javac " + here + "/@opts.java", here},
+        {"a package under its source folder", [&] { open("/src/calc/Sum.java", "package calc;\r\nclass Sum {}\r\n"); },
+         "javac -sourcepath /src /src/calc/Sum.java", "/src/calc"},
     };
     for (const Step& step : steps) {
         step.act();
@@ -61,6 +73,8 @@ TEST_F(CompileTest, StartsJavacOnTheCurrentFileMinimizedAndReturns)
         ASSERT_EQ(host.processes->calls.size(), 1) << step.what;
         EXPECT_EQ(host.processes->calls[0].commandLine, step.commandLine) << step.what;
         EXPECT_EQ(host.processes->calls[0].windowStyle, ws::MinimizedFocus) << step.what;
+        EXPECT_EQ(host.processes->calls[0].how.workingDirectory, step.folder) << step.what;
+        EXPECT_FALSE(host.processes->calls[0].how.interactive) << step.what;
 
         // The toolbar button runs the same command.
         host.processes->calls.clear();
@@ -74,14 +88,56 @@ TEST_F(CompileTest, StartsJavacOnTheCurrentFileMinimizedAndReturns)
     EXPECT_TRUE(host.messageBox->calls.isEmpty());
 }
 
-TEST_F(CompileTest, AfterTheWizardTheOldFileIsCompiledInItsOwnEncoding)
+TEST_F(CompileTest, CompileSavesWhatIsOnScreenFirst)
 {
-    open("/p/Old.java", "// caf\xe9\r\nclass Old {}\r\n");
-    ASSERT_TRUE(NewApplet::generateApplet(window.document(), "", "Hello"));
+    // Unsaved changes to a file are saved to it, with no dialog.
+    open("/p/A.java", "class A {}\r\n");
+    text1.setText("class A { int x; }");
     window.mnuCompile_Click();
+    EXPECT_EQ(host.files->files.value("/p/A.java"), "class A { int x; }\r\n");
     ASSERT_EQ(host.processes->calls.size(), 1);
-    EXPECT_EQ(host.processes->calls[0].commandLine, "javac -encoding windows-1252 /p/Old.java");
-    EXPECT_TRUE(panel.text().contains("unsaved changes; javac compiles the file as last saved")) << panel.text().toStdString();
+    EXPECT_EQ(host.processes->calls[0].commandLine, "javac /p/A.java");
+    EXPECT_FALSE(doc.Modified());
+
+    // A document without a file asks for a name: after the wizard, after New, right after start.
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"the wizard", [&] { ASSERT_TRUE(NewApplet::generateApplet(doc, "", "Hello")); }},
+        {"New", [&] { window.mnuNew_Click(); }},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        host.processes->calls.clear();
+        const qsizetype dialogs = cd1.calls.size();
+        cd1.willChoose("/p/Hello.java");
+        window.mnuCompile_Click();
+        ASSERT_EQ(cd1.calls.size(), dialogs + 1) << step.what;
+        EXPECT_EQ(cd1.calls.last().kind, "save") << step.what;
+        ASSERT_EQ(host.processes->calls.size(), 1) << step.what;
+        EXPECT_EQ(host.processes->calls[0].commandLine, "javac /p/Hello.java") << step.what;
+        EXPECT_EQ(host.files->files.value("/p/Hello.java"), (text1.Text() + "\r\n").toUtf8()) << step.what;
+    }
+
+    // A cancelled or failed save compiles nothing, and the panel says why.
+    text1.setText("class Hello { }");
+    host.files->unwritable.insert("/p/Hello.java", "Permission denied");
+    host.processes->calls.clear();
+    window.mnuCompile_Click();
+    EXPECT_TRUE(host.processes->calls.isEmpty());
+    EXPECT_TRUE(panel.text().endsWith("Compile works on the file, so it needs the text saved first.")) << panel.text().toStdString();
+    EXPECT_TRUE(doc.Modified());
+
+    host.files->unwritable.clear();
+    host.messageBox->willAnswer(mb::No); // not saved, so New asks first
+    window.mnuNew_Click();
+    ASSERT_EQ(doc.CurrentFileName(), "Untitled");
+    cd1.willChoose(std::nullopt);
+    window.mnuCompile_Click();
+    EXPECT_TRUE(host.processes->calls.isEmpty());
+    EXPECT_TRUE(panel.text().contains("Compile: nothing was done, because the document was not saved"));
 }
 
 TEST_F(CompileTest, JavacThatCannotStartIsReportedAndHarmsNothing)
@@ -99,7 +155,7 @@ TEST_F(CompileTest, JavacThatCannotStartIsReportedAndHarmsNothing)
     EXPECT_TRUE(panel.text().contains("default-jdk"));
     EXPECT_FALSE(panel.isHidden());
     EXPECT_EQ(text1.Text(), "class A { }");
-    EXPECT_TRUE(doc.Modified());
+    EXPECT_EQ(host.files->files.value("/p/A.java"), "class A { }\r\n"); // saved before the attempt
     EXPECT_EQ(doc.CurrentFileName(), "/p/A.java");
 
     // From the toolbar too the user is told, and the window goes on.
@@ -280,5 +336,185 @@ TEST_F(CompileTest, HoveringAMarkerShowsItsMessage)
     QApplication::sendEvent(text1.viewport(), &event);
     EXPECT_EQ(QToolTip::text(), "error: illegal start of expression");
     QToolTip::hideText();
+}
+} // namespace
+
+namespace {
+TEST_F(CompileTest, AnErrorsCaretLineGivesTheColumnForTheJumpAndTheUnderline)
+{
+    open("/p/T.java", "public class T {\r\n\tvoid f() {\r\n\t\tint x = 1; \tint z = qq;\r\n\t}\r\n}\r\n");
+    window.mnuCompile_Click();
+    const qint64 task = host.processes->lastTaskId;
+    panel.processStarted(task, "javac /p/T.java", "/p");
+    panel.processOutput(task, "/p/T.java:3: error: cannot find symbol\n\t\tint x = 1; \tint z = qq;\n", ConsoleOutput::Channel::Error);
+    panel.processOutput(task, "\t\t           \t        ^\n  symbol:   variable qq\n1 error\n", ConsoleOutput::Channel::Error);
+    ASSERT_EQ(panel.diagnostics().size(), 1);
+    EXPECT_EQ(panel.diagnostics()[0].column, 22);
+
+    const qsizetype qq = text1.Text().indexOf("qq");
+    EXPECT_FALSE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq - 1));
+    EXPECT_TRUE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq));
+    EXPECT_TRUE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq + 1));
+    EXPECT_FALSE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq + 2));
+
+    ASSERT_TRUE(panel.activateBlock(panel.blockOfDiagnostic(0)));
+    EXPECT_EQ(text1.SelStart(), qq);
+
+    // The next compile takes the underline away.
+    window.mnuCompile_Click();
+    EXPECT_FALSE(text1.indicatorAt(DiagnosticMarks::ErrorIndicator, qq));
+}
+
+class RunTest : public CompileTest {
+protected:
+    void SetUp() override { folder = temp.path(); }
+
+    // A source on disk (for the class file's age) that is also the document.
+    void openSource(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        open(path, bytes);
+    }
+    void writeClassFile(const QString& path, int secondsAfterSource)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const QDateTime source = QFileInfo(doc.CurrentFileName()).lastModified();
+        ASSERT_TRUE(file.setFileTime(source.addSecs(secondsAfterSource), QFileDevice::FileModificationTime));
+    }
+
+    QTemporaryDir temp;
+    QString folder;
+};
+
+const QByteArray SumSource = "package calc;\r\nimport java.util.Scanner;\r\npublic class Sum {\r\n"
+                             "\tpublic static void main(String[] args) { }\r\n}\r\n";
+
+TEST_F(RunTest, AnUpToDateProgramStartsWithItsClassPathAndTakesInputAndStop)
+{
+    openSource(folder + "/src/calc/Sum.java", SumSource);
+    writeClassFile(folder + "/src/calc/Sum.class", 5);
+    window.findChild<QAction*>("mnuRun")->trigger();
+    ASSERT_EQ(host.processes->calls.size(), 1);
+    const auto& call = host.processes->calls[0];
+    EXPECT_EQ(call.commandLine, "java -cp " + folder + "/src calc.Sum");
+    EXPECT_EQ(call.how.workingDirectory, folder + "/src/calc");
+    EXPECT_TRUE(call.how.interactive);
+    EXPECT_EQ(window.findChild<QAction*>("mnuRun")->shortcut(), QKeySequence(Qt::Key_F5));
+
+    const qint64 task = host.processes->lastTaskId;
+    panel.processStarted(task, call.commandLine, folder);
+    EXPECT_EQ(panel.inputTask(), task);
+    EXPECT_TRUE(panel.inputLine()->isEnabled());
+    panel.processOutput(task, "Two numbers: ", ConsoleOutput::Channel::Output);
+    QTest::keyClicks(panel.inputLine(), "3 4");
+    QTest::keyClick(panel.inputLine(), Qt::Key_Return);
+    EXPECT_EQ(host.processes->input.value(task), "3 4\n");
+    EXPECT_TRUE(panel.inputLine()->text().isEmpty());
+    EXPECT_TRUE(panel.text().endsWith("\nTwo numbers: 3 4")) << panel.text().toStdString();
+
+    // A second Run while it goes starts nothing.
+    window.mnuRun_Click();
+    EXPECT_EQ(host.processes->calls.size(), 1);
+
+    panel.stopButton()->click();
+    EXPECT_EQ(host.processes->stopped, QList<qint64>{task});
+    panel.processFinished(task, 143, false);
+    EXPECT_TRUE(panel.text().endsWith("finished with exit status 143\nThe program was stopped.")) << panel.text().toStdString();
+    EXPECT_EQ(panel.inputTask(), 0);
+    EXPECT_FALSE(panel.inputLine()->isEnabled());
+    EXPECT_FALSE(panel.stopButton()->isEnabled());
+    EXPECT_TRUE(host.messageBox->calls.isEmpty());
+}
+
+TEST_F(RunTest, AMissingOrOlderClassFileIsCompiledFirst)
+{
+    openSource(folder + "/Hi.java", "class Hi { public static void main(String[] a) {} }\r\n");
+    for (int age : {0, -5}) { // none, then one older than the source
+        if (age != 0)
+            writeClassFile(folder + "/Hi.class", age);
+        host.processes->calls.clear();
+        window.mnuRun_Click();
+        ASSERT_EQ(host.processes->calls.size(), 1);
+        EXPECT_EQ(host.processes->calls[0].commandLine, "javac " + folder + "/Hi.java");
+        const qint64 compile = host.processes->lastTaskId;
+        panel.processStarted(compile, "javac", folder);
+        panel.processFinished(compile, age == 0 ? 0 : 1, false);
+        if (age == 0) {
+            ASSERT_EQ(host.processes->calls.size(), 2);
+            EXPECT_EQ(host.processes->calls[1].commandLine, "java -cp " + folder + " Hi");
+            panel.processFinished(host.processes->lastTaskId, 0, false);
+        } else {
+            EXPECT_EQ(host.processes->calls.size(), 1);
+            EXPECT_TRUE(panel.text().endsWith("The program was not run, because it did not compile."));
+        }
+    }
+}
+
+TEST_F(RunTest, WhatCannotRunIsExplained)
+{
+    struct Case {
+        const char* what;
+        QString path;
+        QByteArray source;
+        QString says;
+    };
+    const Case cases[] = {
+        {"the wizard's applet", "/Hello.java", "import java.applet.*;\r\npublic class Hello extends Applet\r\n{\r\n}\r\n",
+         "Hello is an applet, and applets cannot run on JDK 11 and later"},
+        {"a package in the wrong folder", "/Sum.java", SumSource, "declares the package calc, so Run needs it in a folder calc"},
+    };
+    for (const Case& c : cases) {
+        openSource(folder + c.path, c.source);
+        host.messageBox->calls.clear();
+        host.processes->calls.clear();
+        window.mnuRun_Click();
+        EXPECT_TRUE(host.processes->calls.isEmpty()) << c.what;
+        ASSERT_EQ(host.messageBox->calls.size(), 1) << c.what;
+        EXPECT_TRUE(host.messageBox->calls[0].text.contains(c.says, Qt::CaseInsensitive))
+            << c.what << ": " << host.messageBox->calls[0].text.toStdString();
+    }
+
+    // No java: the same help as for javac.
+    openSource(folder + "/Hi.java", "class Hi { public static void main(String[] a) {} }\r\n");
+    writeClassFile(folder + "/Hi.class", 5);
+    host.messageBox->calls.clear();
+    host.processes->failWith = "Cannot start java: No such file or directory (it is not on the search path, PATH)";
+    window.mnuRun_Click();
+    ASSERT_EQ(host.messageBox->calls.size(), 1);
+    EXPECT_TRUE(host.messageBox->calls[0].text.startsWith("The Java launcher could not be started.\n\nCannot start java"));
+    EXPECT_TRUE(host.messageBox->calls[0].text.contains("sudo apt install default-jdk"));
+    EXPECT_EQ(panel.inputTask(), 0);
+}
+} // namespace
+
+namespace {
+TEST_F(CompileTest, APanelFloodedByAProgramKeepsItsLatestLinesAndTheirLinks)
+{
+    panel.processStarted(1, "java Flood", "/p");
+    panel.processOutput(1, "A.java:1: error: early\n", ConsoleOutput::Channel::Error);
+    QString flood;
+    for (int i = 0; i < 20000; ++i)
+        flood += QStringLiteral("line %1\n").arg(i);
+    panel.processOutput(1, flood, ConsoleOutput::Channel::Output);
+    panel.processOutput(1, "A.java:2: error: late\n", ConsoleOutput::Channel::Error);
+
+    EXPECT_EQ(panel.view()->document()->blockCount(), 20000);
+    EXPECT_EQ(panel.blockOfDiagnostic(0), -1);
+    const QTextBlock late = panel.view()->document()->findBlockByNumber(panel.blockOfDiagnostic(1));
+    EXPECT_EQ(late.text(), "A.java:2: error: late");
+    QString activated;
+    QObject::connect(&panel, &CompilerOutputPanel::diagnosticActivated, &panel,
+            [&](const ReportedDiagnostic& reported) { activated = reported.diagnostic.message; });
+    host.messageBox->willAnswer(mb::No);
+    ASSERT_TRUE(panel.activateBlock(panel.blockOfDiagnostic(1)));
+    EXPECT_EQ(activated, "late");
+    EXPECT_FALSE(panel.activateBlock(0));
 }
 } // namespace

@@ -122,6 +122,12 @@ TEST(JavacDiagnostic, ParsesErrorAndWarningLines)
          JavacDiagnostic{"/tmp/My Applets/Bad.java", 3, true, "illegal start of expression"}},
         {"C:\\src\\A.java:12: error: ';' expected\r", JavacDiagnostic{"C:\\src\\A.java", 12, true, "';' expected"}},
         {"A.java:7: error: cannot find symbol: x: 3: error: y", JavacDiagnostic{"A.java", 7, true, "cannot find symbol: x: 3: error: y"}},
+        // javac in the user's language (JDK 17: Japanese and Chinese; later ones German too).
+        {QString::fromUtf8("U.java:3: \u30a8\u30e9\u30fc: \u30b7\u30f3\u30dc\u30eb"),
+         JavacDiagnostic{"U.java", 3, true, QString::fromUtf8("\u30b7\u30f3\u30dc\u30eb")}},
+        {QString::fromUtf8("W.java:1: \u8b66\u544a:[rawtypes] raw"), JavacDiagnostic{"W.java", 1, false, "[rawtypes] raw"}},
+        {QString::fromUtf8("U.java:3: \u9519\u8bef: x"), JavacDiagnostic{"U.java", 3, true, "x"}},
+        {"U.java:3: Fehler: Symbol nicht gefunden", JavacDiagnostic{"U.java", 3, true, "Symbol nicht gefunden"}},
         {"1 error", std::nullopt},
         {"Note: Hello.java uses or overrides a deprecated API.", std::nullopt},
         {"                           ^", std::nullopt},

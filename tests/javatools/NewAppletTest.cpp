@@ -170,6 +170,17 @@ TEST_F(NewAppletTest, EscapeDoesNotCancel)
     EXPECT_TRUE(wizard->isVisible());
 }
 
+TEST_F(NewAppletTest, ANameOfAnyLengthIsKeptWhole)
+{
+    frmNewApplet* wizard = open();
+    ASSERT_NE(wizard, nullptr);
+    const QString name(100000, u'N');
+    wizard->txtName->setText(name);
+    EXPECT_EQ(wizard->txtName->text().size(), name.size());
+    QTest::keyClick(wizard->txtName, Qt::Key_Return);
+    EXPECT_EQ(text1.Text(), appletSource(DefaultAppletImports, name));
+}
+
 TEST_F(NewAppletTest, OpeningAgainShowsTheSameWizardWithWhatWasTyped)
 {
     frmNewApplet* wizard = open();

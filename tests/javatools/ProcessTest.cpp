@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 namespace {
 // Generous: javac under the sanitizers on a busy machine takes its time.
 constexpr int RunTimeoutMs = 240000;
@@ -130,6 +132,52 @@ TEST(QtProcessStarter, RunsWithoutASinkAndOutlivingTheStarter)
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(quietDone); }, RunTimeoutMs));
 }
 
+TEST(QtProcessStarter, AnInteractiveRunTakesInputAndStopEndsItsWholeGroup)
+{
+    QtProcessStarter starter;
+    RecordingOutput sink;
+    starter.setConsoleOutput(&sink);
+    QTemporaryDir temp;
+    ConsoleStart how;
+    how.workingDirectory = temp.path();
+    how.interactive = true;
+    const QByteArray lang = qgetenv("LANG");
+    const QByteArray ctype = qgetenv("LC_CTYPE");
+    const QByteArray all = qgetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    qunsetenv("LC_ALL");
+    qputenv("LANG", "C");
+    // A grandchild that would outlive a kill of its parent alone.
+    const qint64 id = starter.startConsole(
+        "sh -c \"pwd; echo $LC_CTYPE; read a; echo got $a; sleep 300 & echo $! > child; wait\"", how);
+    qputenv("LANG", lang);
+    if (!ctype.isNull())
+        qputenv("LC_CTYPE", ctype);
+    if (!all.isNull())
+        qputenv("LC_ALL", all);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sink.output.count(u'\n') == 2; }, RunTimeoutMs));
+    EXPECT_EQ(sink.output, temp.path() + "\nC.UTF-8\n");
+    EXPECT_TRUE(starter.writeInput(id, QString::fromUtf8("\u00e9t\u00e9\n")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(temp.path() + "/child") && sink.output.contains("got"); }, RunTimeoutMs));
+    EXPECT_TRUE(sink.output.endsWith(QString::fromUtf8("got \u00e9t\u00e9\n")));
+    QFile childFile(temp.path() + "/child");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return childFile.size() > 0; }, RunTimeoutMs));
+    ASSERT_TRUE(childFile.open(QIODevice::ReadOnly));
+    const pid_t child = childFile.readAll().trimmed().toInt();
+    ASSERT_GT(child, 0);
+
+    EXPECT_TRUE(starter.stop(id));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sink.finished == 1; }, RunTimeoutMs));
+    // The grandchild goes too (a zombie until init reaps it counts as gone).
+    const auto gone = [child] {
+        QFile status(QStringLiteral("/proc/%1/stat").arg(child));
+        return !status.open(QIODevice::ReadOnly) || status.readAll().contains(") Z ");
+    };
+    EXPECT_TRUE(QTest::qWaitFor(gone, 10000));
+    EXPECT_FALSE(starter.stop(id));
+    EXPECT_FALSE(starter.writeInput(id, "late\n"));
+}
+
 class JavacTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -214,6 +262,7 @@ TEST_F(JavacTest, NoJavacOnThePathIsReportedInThePanelAndAMessage)
 {
     window->mnuNew_Click();
     window->Text1().setText("class Kept {}");
+    host.fileDialog->willChoose(folder + "/Kept.java");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", temp.path().toLocal8Bit()); // a folder without javac
     window->mnuCompile_Click();
@@ -224,11 +273,11 @@ TEST_F(JavacTest, NoJavacOnThePathIsReportedInThePanelAndAMessage)
     EXPECT_TRUE(message.contains("Cannot start javac: No such file or directory")) << message.toStdString();
     EXPECT_TRUE(message.contains("sudo apt install default-jdk"));
     const QString text = panel()->text();
-    EXPECT_TRUE(text.contains("[1] javac Untitled")) << text.toStdString();
+    EXPECT_TRUE(text.contains("[1] javac \"" + folder + "/Kept.java\"")) << text.toStdString();
     EXPECT_TRUE(text.contains("[1] Cannot start javac: No such file or directory"));
     EXPECT_TRUE(text.contains("default-jdk"));
     EXPECT_EQ(window->Text1().Text(), "class Kept {}");
-    EXPECT_TRUE(window->document().Modified());
+    EXPECT_TRUE(QFile::exists(folder + "/Kept.java")); // saved first
 }
 
 TEST_F(JavacTest, AWindows1252FileIsCompiledWithItsEncoding)
@@ -242,5 +291,63 @@ TEST_F(JavacTest, AWindows1252FileIsCompiledWithItsEncoding)
     ASSERT_EQ(window->document().Format().encoding, TextEncoding::Windows1252);
     EXPECT_EQ(compile(), 0) << panel()->text().toStdString();
     EXPECT_TRUE(QFile::exists(folder + "/Caf.class"));
+}
+} // namespace
+
+namespace {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+TEST_F(JavacTest, ClassesBesideTheFileAndOddNamesCompileWhereverTheEditorStarted)
+{
+    // The editor runs elsewhere (the test's folder); the program's classes are found beside it.
+    writeFile(folder + "/Helper.java", "class Helper { static int two() { return 2; } }\n");
+    writeFile(folder + "/pkg/calc/Adder.java", "package calc;\nclass Adder { static int add(int a, int b) { return a + b; } }\n");
+    struct Case {
+        QString path;
+        QByteArray source;
+        QString classFile;
+    };
+    const Case cases[] = {
+        {folder + "/Main.java", "public class Main { int x = Helper.two(); }\n", folder + "/Main.class"},
+        {folder + "/pkg/calc/Sum.java", "package calc;\npublic class Sum { int x = Adder.add(1, 2); }\n", folder + "/pkg/calc/Sum.class"},
+        // Names that javac would take for an option or an argument file.
+        {folder + "/-J-version.java", "class Dash {}\n", folder + "/Dash.class"},
+        {folder + "/@opts.java", "class At {}\n", folder + "/At.class"},
+    };
+    for (const Case& c : cases) {
+        writeFile(c.path, c.source);
+        host.fileDialog->willChoose(c.path);
+        window->mnuOpen_Click();
+        EXPECT_EQ(compile(), 0) << panel()->text().toStdString();
+        EXPECT_TRUE(QFile::exists(c.classFile)) << c.classFile.toStdString();
+    }
+}
+
+TEST_F(JavacTest, ANonAsciiFolderCompilesWithoutAUtf8LocaleAndAnErrorsColumnIsFound)
+{
+    const QString unicode = temp.path() + QString::fromUtf8("/Gr\u00f6\u00dfe \u65e5\u672c");
+    writeFile(unicode + "/T.java", "public class T {\n\tvoid f() {\n\t\tint x = 1; \tint z = qq;\n\t}\n}\n");
+    host.fileDialog->willChoose(unicode + "/T.java");
+    window->mnuOpen_Click();
+    const QByteArray lang = qgetenv("LANG");
+    const QByteArray all = qgetenv("LC_ALL");
+    qunsetenv("LANG");
+    qunsetenv("LC_ALL");
+    const int status = compile();
+    qputenv("LANG", lang);
+    if (!all.isNull())
+        qputenv("LC_ALL", all);
+    EXPECT_EQ(status, 1) << panel()->text().toStdString();
+    ASSERT_EQ(panel()->diagnostics().size(), 1) << panel()->text().toStdString();
+    EXPECT_EQ(panel()->diagnostics()[0].path, unicode + "/T.java");
+    EXPECT_EQ(panel()->diagnostics()[0].column, 22);
+    ASSERT_TRUE(panel()->activateBlock(panel()->blockOfDiagnostic(0)));
+    EXPECT_EQ(window->Text1().SelStart(), window->Text1().Text().indexOf("qq"));
 }
 } // namespace

@@ -193,3 +193,34 @@ TEST(FindIt, AgreesWithAPlainModel)
 }
 
 } // namespace
+
+namespace {
+TEST(ReplaceAllIn, ReplacesEachMatchLeftToRightWithoutOverlap)
+{
+    struct Row {
+        const char* name;
+        QString text, find, replacement;
+        int matchCase;
+        qsizetype count, from, to;
+        QString span;
+    };
+    const QList<Row> rows = {
+        {"none", "abc", "x", "y", 0, 0, 0, 0, ""},
+        {"both cases", "Foo foo FOO bar", "foo", "x", 0, 3, 0, 11, "x x x"},
+        {"case matched", "Foo foo FOO bar", "foo", "x", 1, 1, 4, 7, "x"},
+        {"no overlap", "aaaaa", "aa", "b", 1, 2, 0, 4, "bb"},
+        {"holds the find text", "a.a", "a", "aa", 1, 2, 0, 3, "aa.aa"},
+        {"deleted", "xaxbx", "x", "", 1, 3, 0, 5, "ab"},
+        {"folded letters", QStringLiteral("Straße STRASSE"), QStringLiteral("ß"), "ss", 0, 1, 4, 5, "ss"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Search::Replacement r = Search::replaceAllIn(row.text, settingsFor(row.find, Up, row.matchCase, 7, false),
+                                                           row.replacement);
+        EXPECT_EQ(r.count, row.count);
+        EXPECT_EQ(r.from, row.from);
+        EXPECT_EQ(r.to, row.to);
+        EXPECT_EQ(r.text, row.span);
+    }
+}
+} // namespace

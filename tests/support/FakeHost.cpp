@@ -1,6 +1,9 @@
 #include "support/FakeHost.h"
 
+#include "host/ContentHash.h"
 #include "host/SystemRegistry.h"
+
+#include <limits>
 
 void FakeCommonDialog::show(const QString& kind)
 {
@@ -42,6 +45,40 @@ void FakeFileStore::writeAll(const QString& path, const QByteArray& bytes)
         throw HostError(QStringLiteral("Cannot save %1:\n%2").arg(path, unwritable.value(path)));
     files.insert(path, bytes);
     writes.push_back(path);
+    // Saved through a temporary file renamed over the old one: a new inode.
+    clockNs += 1000;
+    stats.insert(path, FileStat{true, bytes.size(), clockNs, clockNs, nextInode++, 1});
+}
+
+FileStat FakeFileStore::stat(const QString& path)
+{
+    if (!files.contains(path)) {
+        stats.remove(path);
+        return {};
+    }
+    if (!stats.contains(path))
+        stats.insert(path, FileStat{true, files.value(path).size(), clockNs, clockNs, nextInode++, 1});
+    return stats.value(path);
+}
+
+quint64 FakeFileStore::hashFile(const QString& path)
+{
+    return contentHash(readAll(path, std::numeric_limits<qint64>::max()));
+}
+
+void FakeFileStore::changeBehind(const QString& path, const QByteArray& bytes, bool inPlace, bool keepTimes)
+{
+    FileStat info = stat(path);
+    clockNs += 1000;
+    info.exists = true;
+    info.size = bytes.size();
+    info.ctimeNs = clockNs;
+    if (!keepTimes)
+        info.mtimeNs = clockNs;
+    if (!inPlace)
+        info.inode = nextInode++;
+    files.insert(path, bytes);
+    stats.insert(path, info);
 }
 
 FakeHost::FakeHost()
@@ -52,18 +89,21 @@ FakeHost::FakeHost()
     auto clockOwned = std::make_unique<FakeClock>();
     auto lookupOwned = std::make_unique<FakeFileLookup>();
     auto filesOwned = std::make_unique<FakeFileStore>();
+    auto watcherOwned = std::make_unique<FakeFileWatcher>();
     messageBox = messageBoxOwned.get();
     clipboard = clipboardOwned.get();
     processes = processesOwned.get();
     clock = clockOwned.get();
     fileLookup = lookupOwned.get();
     files = filesOwned.get();
+    fileWatcher = watcherOwned.get();
     services.messageBox = std::move(messageBoxOwned);
     services.clipboard = std::move(clipboardOwned);
     services.processes = std::move(processesOwned);
     services.clock = std::move(clockOwned);
     services.fileLookup = std::move(lookupOwned);
     services.files = std::move(filesOwned);
+    services.fileWatcher = std::move(watcherOwned);
     services.registry = makeSystemRegistry();
     services.makeFileDialog = [this](QWidget*) {
         auto dialog = std::make_unique<FakeCommonDialog>();

@@ -73,6 +73,7 @@ public:
     struct Call {
         QString commandLine;
         int windowStyle;
+        ConsoleStart how = {};
     };
     qint64 StartProcess(const QString& commandLine, int windowStyle) override
     {
@@ -81,6 +82,27 @@ public:
             throw HostError(failWith);
         return ++lastTaskId;
     }
+    qint64 startConsole(const QString& commandLine, const ConsoleStart& how) override
+    {
+        calls.push_back({commandLine, ws::MinimizedFocus, how});
+        if (!failWith.isEmpty())
+            throw HostError(failWith);
+        if (how.interactive)
+            running.insert(lastTaskId + 1);
+        return ++lastTaskId;
+    }
+    bool writeInput(qint64 taskId, const QString& text) override
+    {
+        if (!running.contains(taskId))
+            return false;
+        input[taskId] += text;
+        return true;
+    }
+    bool stop(qint64 taskId) override
+    {
+        stopped << taskId;
+        return running.remove(taskId);
+    }
     void setConsoleOutput(ConsoleOutput* output) override { console = output; }
     ConsoleOutput* consoleOutput() const override { return console; }
 
@@ -88,6 +110,9 @@ public:
     ConsoleOutput* console = nullptr; // where a test may feed what a started program prints
     QString failWith; // when set, every start fails with this message
     qint64 lastTaskId = 1000;
+    QSet<qint64> running;            // interactive runs not stopped (a test ends them as it likes)
+    QHash<qint64, QString> input;    // what each run was given on its standard input
+    QList<qint64> stopped;
 };
 
 class FakeClock : public Clock {
@@ -107,11 +132,35 @@ class FakeFileStore : public FileStore {
 public:
     QByteArray readAll(const QString& path, qint64 maxBytes) override;
     void writeAll(const QString& path, const QByteArray& bytes) override;
+    FileStat stat(const QString& path) override;
+    quint64 hashFile(const QString& path) override;
+    // Another program's doing: path now holds bytes, written in place (same inode) or renamed over
+    // it; keepTimes puts the modification time back, as a copy tool does.
+    void changeBehind(const QString& path, const QByteArray& bytes, bool inPlace, bool keepTimes = false);
 
     QHash<QString, QByteArray> files;
+    QHash<QString, FileStat> stats; // made up on first sight of a file
+    qint64 clockNs = 1000;
+    quint64 nextInode = 100;
     QHash<QString, QString> unreadable;
     QHash<QString, QString> unwritable;
     QStringList writes; // paths, in the order written
+};
+
+class FakeFileWatcher : public FileWatcher {
+public:
+    void watch(const QString& watched, std::function<void()> notify) override
+    {
+        path = watched;
+        changed = std::move(notify);
+    }
+    void fire()
+    {
+        if (changed)
+            changed();
+    }
+    QString path;
+    std::function<void()> changed;
 };
 
 // A complete scripted host; the pointers stay owned by services.
@@ -127,6 +176,7 @@ struct FakeHost {
     FakeClock* clock;
     FakeFileLookup* fileLookup;
     FakeFileStore* files;
+    FakeFileWatcher* fileWatcher;
     FakeCommonDialog* fileDialog = nullptr; // set once the main window has made it
 };
 

@@ -15,7 +15,8 @@ Commands
   dump                  the tree of each matching window: role, name, states, text
   get WHAT              prints WHAT of the object: text, name, description, states, selection (start end),
                         caret, extents (x y width height on the screen, in pixels; with --find TEXT, those of the
-                        first character of TEXT in the object's text), count (of matches),
+                        first character of TEXT in the object's text; with --offset N, those of the character at
+                        N, "end" for the place just past the text), count (of matches),
                         position (of a menu item in its menu, counting from 0; separators left out)
   focus                 prints "role|name" of the object that has the keyboard focus
   unnamed               lists the controls a user can reach that have no accessible name; status 1 if any
@@ -134,7 +135,7 @@ def find_all(app, args):
     return found
 
 
-def describe_value(acc, what, find=None):
+def describe_value(acc, what, find=None, offset=None):
     if what == "text":
         return text_of(acc)
     if what == "name":
@@ -162,6 +163,11 @@ def describe_value(acc, what, find=None):
                     and "enabled" in state_names(sibling):
                 position += 1
         return None
+    if what == "extents" and offset is not None:
+        text = acc.queryText()
+        at = text.characterCount if offset == "end" else int(offset)
+        x, y, width, height = text.getCharacterExtents(at, pyatspi.DESKTOP_COORDS)
+        return f"{x} {y} {width} {height}"
     if what == "extents" and find is not None:
         # The first character of the first occurrence of FIND in the object's text.
         text = acc.queryText()
@@ -235,7 +241,7 @@ def cmd_get(args):
             return str(len(found))
         if len(found) <= args.index:
             return None
-        return describe_value(found[args.index], args.what, args.find)
+        return describe_value(found[args.index], args.what, args.find, args.offset)
     return poll(args, read)
 
 
@@ -368,6 +374,7 @@ def main():
     parser.add_argument("--name")
     parser.add_argument("--description")
     parser.add_argument("--find")
+    parser.add_argument("--offset")
     parser.add_argument("--index", type=int, default=0)
     parser.add_argument("--expect")
     parser.add_argument("--timeout", type=float, default=float(os.environ.get("E2E_TIMEOUT") or 20))

@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""What a keystroke, an undo, a caret move or a scroll costs in a big file, whole process.
+
+The real binary runs in a private Xvfb display on a generated file; every step is a key pressed with
+xdotool, and for each the bench reports how long the program stayed busy afterwards (milliseconds from
+the key until the first 100 ms in which it used under 1 ms of CPU, so up to 100 ms of that is the wait
+itself) and the CPU it used. Opening is timed from process start until the file's window shows and the
+process goes idle.
+
+  --shape lines     a plausible Java file of many short lines (the default)
+  --shape one-line  the same code minified: one single line, no line end
+  --shape mixed     that long line first, then a few hundred ordinary lines
+  --bus             with the accessibility bus on and a listener that, like a screen reader, reads the
+                    caret offset and the line at the caret on every caret and text event
+
+Usage: bench/typing_bench.py --tolvane build-rel/src/tolvane [--size-mb 100] [--shape lines]
+       [--bus] [--repeat 5] [--json out.json]
+"""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from open_bench import QUIET_CPU, QUIET_WINDOW, SAMPLE, cpu_seconds, generate_java, start_display  # noqa: E402
+
+A11Y_PY = "/usr/bin/python3"
+LISTENER = r"""
+import pyatspi, sys
+pid = int(sys.argv[1])
+heard = open(sys.argv[2], "a", buffering=1)
+def on_event(event):
+    try:
+        if event.host_application.get_process_id() != pid:
+            return
+        heard.write(event.type + "\n")
+        text = event.source.queryText()
+        caret = text.caretOffset
+        text.getTextAtOffset(caret, pyatspi.TEXT_BOUNDARY_LINE_START)
+        text.characterCount
+    except Exception:
+        pass
+pyatspi.Registry.registerEventListener(on_event, "object:text-caret-moved", "object:text-changed")
+print("listening", flush=True)
+pyatspi.Registry.start()
+"""
+
+# (label, xdotool keys): in this order, so that the undo takes back the keystroke before it.
+STEPS = [
+    ("key on line 2", ["ctrl+Home", "Down", "x"]),
+    ("key at start", ["ctrl+Home", "x"]),
+    ("undo", ["ctrl+z"]),
+    ("caret right", ["Right"]),
+    ("page down", ["Next"]),
+    ("ctrl+end", ["ctrl+End"]),
+    ("key at end", ["x"]),
+    ("backspace at end", ["BackSpace"]),
+    ("ctrl+home", ["ctrl+Home"]),
+]
+
+
+def one_line_java(path, size_mb):
+    """The generated Java file with every line end and indent taken out, as a minifier leaves it."""
+    generate_java(path + ".tmp", size_mb)
+    with open(path + ".tmp") as f:
+        code = " ".join(line.strip() for line in f if line.strip() and not line.strip().startswith(("*", "/")))
+    os.remove(path + ".tmp")
+    target = size_mb * 1024 * 1024
+    while len(code) < target:
+        code += " " + code[: target - len(code)]
+    with open(path, "w", newline="") as out:
+        out.write(code[:target])
+    return os.path.getsize(path)
+
+
+def mixed_java(path, size_mb):
+    """A minified line of size_mb MiB, then ordinary code."""
+    one_line_java(path + ".line", size_mb)
+    generate_java(path + ".rest", 1)
+    with open(path, "w", newline="") as out:
+        with open(path + ".line") as line:
+            out.write(line.read() + "\n")
+        with open(path + ".rest") as rest:
+            out.write("".join(rest.readlines()[:400]))
+    os.remove(path + ".line")
+    os.remove(path + ".rest")
+    return os.path.getsize(path)
+
+
+def wait_idle(pid, start, timeout):
+    """Seconds from start until the first quiet spell began, and the process's CPU seconds then."""
+    samples = []
+    while True:
+        now = time.monotonic()
+        samples.append((now, cpu_seconds(pid)))
+        while len(samples) >= 2 and now - samples[1][0] >= QUIET_WINDOW:
+            samples.pop(0)
+        if now - samples[0][0] >= QUIET_WINDOW and samples[-1][1] - samples[0][1] < QUIET_CPU:
+            return samples[0][0] - start, samples[0][1]
+        if now - start > timeout:
+            raise RuntimeError(f"still busy {timeout:.0f} s after the step")
+        time.sleep(SAMPLE)
+
+
+def window_of(env, title_regex, proc, timeout):
+    start = time.monotonic()
+    while time.monotonic() - start < timeout:
+        if proc.poll() is not None:
+            raise RuntimeError(f"tolvane exited with {proc.returncode}")
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title_regex], env=env,
+                               capture_output=True, text=True).stdout.split()
+        if found:
+            return found[0], time.monotonic()
+        time.sleep(SAMPLE)
+    raise RuntimeError("the window never showed")
+
+
+def start_bus(env, workdir):
+    """A session bus with the accessibility bus on it; returns the processes to stop afterwards."""
+    out = subprocess.run(["dbus-launch", "--sh-syntax"], env=env, capture_output=True, text=True, check=True).stdout
+    stop = []
+    for part in out.replace("\n", ";").split(";"):
+        part = part.strip()
+        if part.startswith("DBUS_SESSION_BUS_ADDRESS="):
+            env["DBUS_SESSION_BUS_ADDRESS"] = part.split("=", 1)[1].strip("'")
+        if part.startswith("DBUS_SESSION_BUS_PID="):
+            stop.append(int(part.split("=", 1)[1]))
+    launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stop.append(launcher.pid)
+    for _ in range(100):
+        if subprocess.run([A11Y_PY, "-c", "import pyatspi; pyatspi.Registry.getDesktop(0).childCount"],
+                          env=env, capture_output=True).returncode == 0:
+            break
+        time.sleep(0.1)
+    env.pop("NO_AT_BRIDGE", None)
+    env.update(QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+    return stop
+
+
+def run(args, env, path):
+    figures = {}
+    start = time.monotonic()
+    proc = subprocess.Popen([os.path.abspath(args.tolvane), path], env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, start_new_session=True)
+    listener = None
+    try:
+        win, shown = window_of(env, "Tolvane 1\\.0- ", proc, args.timeout)
+        busy, _ = wait_idle(proc.pid, start, args.timeout)
+        figures["window shows (s)"] = round(shown - start, 2)
+        figures["open, until idle (s)"] = round(busy, 2)
+        if args.bus:
+            heard = os.path.join(os.path.dirname(path), "heard.txt")
+            listener = subprocess.Popen([A11Y_PY, "-c", LISTENER, str(proc.pid), heard], env=env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+            listener.stdout.readline()
+            wait_idle(proc.pid, time.monotonic(), args.timeout)
+        for label, keys in STEPS:
+            walls, cpus = [], []
+            for _ in range(args.repeat if label not in ("ctrl+end", "ctrl+home", "undo") else 1):
+                for key in keys[:-1]:
+                    subprocess.run(["xdotool", "key", "--window", win, key], env=env, check=True)
+                    wait_idle(proc.pid, time.monotonic(), args.timeout)
+                cpu_start = cpu_seconds(proc.pid)
+                step_start = time.monotonic()
+                subprocess.run(["xdotool", "key", "--window", win, keys[-1]], env=env, check=True)
+                wall, cpu = wait_idle(proc.pid, step_start, args.timeout)
+                walls.append(wall * 1000)
+                cpus.append((cpu - cpu_start) * 1000)
+            figures[label] = {"busy ms": round(statistics.median(walls)), "cpu ms": round(statistics.median(cpus), 1)}
+        if args.bus:
+            with open(heard) as f:
+                figures["events heard"] = sum(1 for _ in f)
+        return figures
+    finally:
+        for p in (listener, proc):
+            if p is not None:
+                try:
+                    os.killpg(p.pid, signal.SIGKILL) if p is proc else p.kill()
+                except ProcessLookupError:
+                    pass
+                p.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--tolvane", required=True, help="the tolvane binary (a Release build)")
+    parser.add_argument("--size-mb", type=int, default=100)
+    parser.add_argument("--shape", choices=["lines", "one-line", "mixed"], default="lines")
+    parser.add_argument("--bus", action="store_true")
+    parser.add_argument("--repeat", type=int, default=5)
+    parser.add_argument("--timeout", type=float, default=300.0)
+    parser.add_argument("--json")
+    args = parser.parse_args()
+
+    workdir = tempfile.mkdtemp(prefix="tolvane-typing-bench-")
+    display, xvfb, wm = start_display(workdir)
+    stop = []
+    try:
+        env = dict(os.environ, DISPLAY=display, HOME=workdir, NO_AT_BRIDGE="1",
+                   XDG_CONFIG_HOME=os.path.join(workdir, "config"), ASAN_OPTIONS="detect_leaks=0")
+        env.pop("QT_QPA_PLATFORM", None)
+        if args.bus:
+            stop = start_bus(env, workdir)
+        path = os.path.join(workdir, f"Big{args.size_mb}MB.java")
+        size = {"lines": generate_java, "one-line": one_line_java, "mixed": mixed_java}[args.shape](path, args.size_mb)
+        print(f"file: {size} bytes, {args.shape}; accessibility bus {'on' if args.bus else 'off'}")
+        figures = run(args, env, path)
+        for label, value in figures.items():
+            print(f"  {label:22} {value}")
+        if args.json:
+            with open(args.json, "w") as out:
+                json.dump({"size": size, "shape": args.shape, "bus": args.bus, "figures": figures}, out, indent=2)
+    finally:
+        for pid in stop:
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        for p in (wm, xvfb):
+            if p is not None:
+                p.terminate()
+                p.wait()
+        shutil.rmtree(workdir, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,158 @@
+#include "RunProgram.h"
+
+#include "CompilerOutputPanel.h"
+#include "JavaSource.h"
+#include "JavaTools.h"
+#include "JavaToolsText.h"
+
+#include "document/Document.h"
+#include "host/CommandLine.h"
+#include "host/EditorControl.h"
+#include "host/HostError.h"
+#include "host/HostServices.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace {
+const QString RunTitle = QStringLiteral("Run");
+} // namespace
+
+QString noMainText(const JavaProgramInfo& info)
+{
+    QString text = QStringLiteral("Run starts a class that has a main method:\n    public static void main(String[] args)\n\n");
+    if (info.firstClass.isEmpty())
+        text += QStringLiteral("The document holds no class, so there is nothing to run.");
+    else
+        text += QStringLiteral("%1 has none, so there is nothing to run.").arg(info.firstClass);
+    if (info.isApplet) {
+        text += QStringLiteral("\n\n%1 is an applet, and applets cannot run on JDK 11 and later: they ran in a web "
+                               "browser or the JDK's appletviewer, and neither exists there any more. To run it, give "
+                               "it a main method (for example one that shows it in a Frame).")
+                    .arg(info.firstClass);
+    }
+    return text;
+}
+
+RunProgram::RunProgram(JavaTools& tools, Document& document, EditorControl& text1, HostServices& host, QObject* parent)
+    : QObject(parent), tools_(tools), document_(document), text1_(text1), host_(host), panel_(*tools.outputPanel())
+{
+    connect(&panel_, &CompilerOutputPanel::runFinished, this, [this](qint64 taskId, int exitCode, bool crashed) {
+        if (taskId == compileTask_)
+            compileFinished(taskId, exitCode, crashed);
+        else if (taskId == running_)
+            programFinished(taskId);
+    });
+    connect(&panel_, &CompilerOutputPanel::inputEntered, this, [this](qint64 taskId, const QString& text) {
+        if (taskId != running_)
+            return;
+        panel_.echoInput(taskId, text);
+        host_.processes->writeInput(taskId, text + u'\n');
+    });
+    connect(&panel_, &CompilerOutputPanel::stopRequested, this, [this](qint64 taskId) {
+        if (taskId == running_)
+            stop();
+    });
+}
+
+void RunProgram::mnuRun_Click()
+{
+    if (running_ != 0) {
+        panel_.note(running_, QStringLiteral("The program is still running: type its input below, or Stop it first."));
+        panel_.inputLine()->setFocus();
+        return;
+    }
+    if (compileTask_ != 0) {
+        panel_.note(compileTask_, QStringLiteral("Run is waiting for this compile to finish."));
+        return;
+    }
+    if (!tools_.saveForTools(RunTitle))
+        return;
+
+    const JavaProgramInfo info = describeJavaProgram(text1_.Text());
+    if (info.mainClass.isEmpty()) {
+        const QString text = noMainText(info);
+        panel_.note(0, text);
+        host_.messageBox->show(text, mb::OKOnly | mb::Exclamation, RunTitle);
+        return;
+    }
+
+    const QFileInfo source(QDir::current().absoluteFilePath(document_.CurrentFileName()));
+    const QString folder = QDir::cleanPath(source.absolutePath());
+    // javac writes a package's classes beside their sources, so the folders must spell the package
+    // for java to find the class under the source root.
+    const QString root = javaSourceRoot(folder, info.packageName);
+    if (root.isEmpty()) {
+        const QString packagePath = QString(info.packageName).replace(u'.', u'/');
+        const QString text = QStringLiteral("%1 declares the package %2, so Run needs it in a folder %3 under the "
+                                            "program's source folder; it is in %4.")
+                                 .arg(source.fileName(), info.packageName, QDir::toNativeSeparators(packagePath),
+                                      QDir::toNativeSeparators(folder));
+        panel_.note(0, text);
+        host_.messageBox->show(text, mb::OKOnly | mb::Exclamation, RunTitle);
+        return;
+    }
+    classPath_ = root;
+    className_ = info.qualifiedMainClass();
+
+    const QFileInfo classFile(folder + u'/' + info.mainClass + QStringLiteral(".class"));
+    if (!classFile.exists() || classFile.lastModified() < source.lastModified()) {
+        compileTask_ = tools_.compile();
+        return; // the program starts when the compile has ended well
+    }
+    startJava();
+}
+
+void RunProgram::compileFinished(qint64 taskId, int exitCode, bool crashed)
+{
+    compileTask_ = 0;
+    if (exitCode != 0 || crashed) {
+        panel_.note(taskId, QStringLiteral("The program was not run, because it did not compile."));
+        return;
+    }
+    startJava();
+}
+
+void RunProgram::startJava()
+{
+    const QString commandLine = QStringLiteral("java -cp ") + quoteCommandLineArgument(classPath_) + u' ' + className_;
+    ConsoleStart how = tools_.consoleStartForDocument();
+    how.interactive = true;
+    stopping_ = false;
+    try {
+        running_ = host_.processes->startConsole(commandLine, how);
+    } catch (const HostError& error) {
+        running_ = 0;
+        const QString text = javaMissingText(error.message());
+        panel_.note(0, text);
+        host_.messageBox->show(text, mb::OKOnly | mb::Exclamation, RunTitle);
+        return;
+    }
+    panel_.setInputTask(running_);
+    // What the user types next is most likely meant for the program (a Scanner waiting for it);
+    // F6 goes back to the editor.
+    panel_.inputLine()->setFocus();
+}
+
+void RunProgram::stop()
+{
+    if (running_ == 0)
+        return;
+    if (host_.processes->stop(running_)) {
+        stopping_ = true;
+        panel_.note(running_, QStringLiteral("Stopping the program..."));
+    }
+}
+
+void RunProgram::programFinished(qint64 taskId)
+{
+    const bool giveBackFocus = panel_.inputLine()->hasFocus();
+    running_ = 0;
+    panel_.setInputTask(0);
+    if (stopping_)
+        panel_.note(taskId, QStringLiteral("The program was stopped."));
+    stopping_ = false;
+    if (giveBackFocus)
+        text1_.setFocus();
+}
