@@ -152,9 +152,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     class QuietEdits;
     struct AccessibleEdit {

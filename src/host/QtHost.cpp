@@ -207,9 +207,9 @@ std::unique_ptr<QMessageBox> QtMessageBox::makeBox(const QString& text, int styl
     switch (style & 0x0F) {
     case mb::OKCancel:
         // Asked before something cannot be taken back: Cancel is the safe default.
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Cancel);
-        box.setEscapeButton(QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box->setDefaultButton(QMessageBox::Cancel);
+        box->setEscapeButton(QMessageBox::Cancel);
         break;
     case mb::YesNo:
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
