@@ -151,6 +151,12 @@ shot main-window
 dialog "ctrl+f" "Find$" find-dialog "drawString"
 dialog "alt+f Down Return" "^New Java Applet$" applet-wizard "Scroller"
 dialog "alt+h Return" "^About " about-box
+dialog "alt+t Down Return" "^Tolvane Compiler Help$" compiler-help
+# A change, then File > New: the question names the file.
+focus_main
+xdotool key ctrl+End
+xdotool type --delay 40 "// changed"
+dialog "alt+f Return" "^Save File\\?$" save-question
 stop_app
 
 # The compiler's output for a file with an error. javac needs a few seconds to start.

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QScreen>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -169,9 +168,6 @@ int runTolvane(int argc, char* argv[])
 
     HostServices host = makeQtHost();
     frmMain window(host);
-    // Without a window manager "maximized" means nothing; filling the screen is the closest to it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window.setGeometry(screen->availableGeometry());
 
     Recovery recovery(window.document(), window.Text1(), host, Recovery::defaultStateFolder());
     // Unsaved changes an earlier run left behind are offered once the window shows and the file

@@ -6,6 +6,7 @@
 #include "document/Document.h"
 #include "document/EditCommands.h"
 #include "host/AppInfo.h"
+#include "host/DialogLayout.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
@@ -20,6 +21,7 @@
 #include <Qsci/qscilexerjava.h>
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPushButton>
@@ -27,10 +29,69 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+double relativeLuminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The highlighting's colours are made for light paper. The paper stays light in a dark desktop theme
+// too, and a colour too pale to read on it (4.5:1 at least) is darkened until it is readable.
+void keepReadableOnLightPaper(QsciLexer& lexer)
+{
+    lexer.setDefaultPaper(Qt::white);
+    lexer.setDefaultColor(Qt::black);
+    for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
+        if (lexer.description(style).isEmpty())
+            continue;
+        QColor paper = lexer.paper(style);
+        if (contrastRatio(Qt::black, paper) < 4.5) {
+            paper = Qt::white;
+            lexer.setPaper(paper, style);
+        }
+        QColor colour = lexer.color(style).toHsv();
+        while (contrastRatio(colour, paper) < 4.5 && colour.valueF() > 0)
+            colour.setHsvF(colour.hsvHueF(), colour.hsvSaturationF(), std::max(0.0F, colour.valueF() - 0.05F));
+        lexer.setColor(colour.toRgb(), style);
+    }
+}
+
+// The toolbar band is its buttons' height and a pixel of frame above and below.
+class ToolbarBandStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        switch (metric) {
+        case PM_ToolBarItemMargin:
+        case PM_ToolBarItemSpacing:
+            return 0;
+        case PM_ToolBarFrameWidth:
+            return 1;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+} // namespace
 
 frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), host_(host)
 {
@@ -47,6 +108,8 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     createStatusBar();
     createDiskChangeBar();
     setTabOrder(toolbar1_, text1_);
+    // The size the window takes when it is restored from maximized.
+    resize(DialogLayout::px(6630), DialogLayout::px(5910));
     text1_->setFocus();
 
     // The output panel never takes the focus when it opens, and Tab is a character in the editor:
@@ -81,8 +144,10 @@ void frmMain::createEditor()
     auto* lexer = new QsciLexerJava(text1_);
     lexer->setDefaultFont(font);
     lexer->setFont(font, -1);
+    keepReadableOnLightPaper(*lexer);
     text1_->setLexer(lexer);
     text1_->setFont(font);
+    text1_->setCaretForegroundColor(Qt::black);
 
     text1_->setMarginType(0, QsciScintilla::NumberMargin);
     text1_->setMarginLineNumbers(0, true);
@@ -228,6 +293,7 @@ QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, co
     button->setProperty("Key", key);
     button->setToolTip(tooltip);
     button->setIconText(key);
+    toolbar1_->widgetForAction(button)->setFixedSize(DialogLayout::px(345), DialogLayout::px(330));
     return button;
 }
 
@@ -240,6 +306,10 @@ void frmMain::createToolBar()
     toolbar1_->setIconSize(QSize(16, 16));
     toolbar1_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto* bandStyle = new ToolbarBandStyle;
+    bandStyle->setParent(toolbar1_);
+    toolbar1_->setStyle(bandStyle);
+    toolbar1_->setFixedHeight(DialogLayout::px(360));
 
     addToolButton(QStringLiteral("New"), QStringLiteral("document-new"), QStringLiteral(":/icons/new.png"), QStringLiteral("New"));
     addToolButton(QStringLiteral("Save"), QStringLiteral("document-save"), QStringLiteral(":/icons/save.png"), QStringLiteral("Save"));
@@ -267,10 +337,15 @@ void frmMain::createStatusBar()
     clockPanel_ = new QLabel(this);
     clockPanel_->setObjectName(QStringLiteral("StatusBar1Panel2"));
     clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
+    // Two panels side by side from the left, each 2000 twips wide unless its text needs more.
+    for (QLabel* panel : {caretPanel_, clockPanel_}) {
+        panel->setMinimumWidth(DialogLayout::px(2000));
+        statusBar()->addWidget(panel);
+    }
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->addWidget(caretPanel_, 1);
+    statusBar()->setFixedHeight(DialogLayout::px(360));
+    // The checker's count is news of its own, at the far end of the bar.
     statusBar()->addPermanentWidget(javaTools_->checkWhileTyping().statusLabel());
-    statusBar()->addPermanentWidget(clockPanel_);
 }
 
 QLabel* frmMain::statusPanel(int index) const
@@ -314,6 +389,15 @@ void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 void frmMain::mnuExit_Click()
 {
     close();
+}
+
+bool frmMain::event(QEvent* event)
+{
+    // Qt writes a hovered control's status tip over the status bar's panels; they keep the caret line
+    // and the clock instead.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
 }
 
 void frmMain::createDiskChangeBar()

@@ -70,6 +70,7 @@ public:
     void updateLineNumberWidth();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 

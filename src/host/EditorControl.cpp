@@ -135,6 +135,12 @@ void EditorControl::takeInsertedText()
 
 void EditorControl::keyPressEvent(QKeyEvent* event)
 {
+    // Indenting after a brace reads the styles of the text before the caret. Keys that arrive faster
+    // than the control paints (a busy machine, a paste of keystrokes) would find that text unstyled.
+    const auto caret = SendScintilla(SCI_GETCURRENTPOS);
+    const auto styled = SendScintilla(SCI_GETENDSTYLED);
+    if (styled < caret)
+        SendScintilla(SCI_COLOURISE, static_cast<unsigned long>(styled), static_cast<long>(caret));
     QuietEdits quiet(*this);
     QsciScintilla::keyPressEvent(event);
 }
@@ -383,6 +389,8 @@ void EditorControl::loadPrepared(PreparedLoad& load)
     SendScintilla(SCI_SETSAVEPOINT);
     SendScintilla(SCI_GOTOPOS, 0UL);
     emit Change();
+    // A new document arrives whole, without the notifications that count its lines.
+    emit linesChanged();
 }
 
 void EditorControl::loadByAppending(const QByteArray& bytes)

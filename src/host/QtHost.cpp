@@ -14,7 +14,12 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTextLayout>
+
+#include <algorithm>
 
 #include <algorithm>
 
@@ -82,51 +87,151 @@ void QtCommonDialog::ShowSave()
         FileName = chosen;
 }
 
-int QtMessageBox::show(const QString& text, int style, const QString& title)
+namespace {
+// Breaks a text into the lines that fit in `width` pixels: at spaces, after "/" and "-" (a long path
+// breaks between its folders), and inside a word only when the word alone is wider than a line.
+QStringList wrapToWidth(const QString& text, const QFont& font, int width)
 {
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(title.isEmpty() ? AppInfo::Title : title);
-    box.setText(text);
-    // A short message makes a narrow box, and the window manager then cuts its title short; leave
-    // room for the whole title and the title bar's buttons. Only then: a label with a minimum width
-    // no longer lets the box size itself to a long message, which it would cut off at that width.
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
-        QFont titleFont = box.font();
-        titleFont.setBold(true);
-        const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 60;
-        const int textWidth = QFontMetrics(label->font()).boundingRect(QRect(), Qt::AlignLeft, text).width();
-        if (textWidth < titleWidth)
-            label->setMinimumWidth(titleWidth);
+    QStringList lines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    for (const QString& paragraph : QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n')) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            QString part = paragraph.mid(line.textStart(), line.textLength());
+            while (part.endsWith(u' '))
+                part.chop(1);
+            lines << part;
+        }
+        layout.endLayout();
     }
+    return lines;
+}
+
+// A message box as wide as its text needs, up to two thirds of the screen; a longer text wraps.
+// QMessageBox sizes itself whenever it is shown or its layout changes, so the box takes its own size
+// right after that.
+class FittedMessageBox : public QMessageBox {
+public:
+    FittedMessageBox(const QString& text, QWidget* parent) : QMessageBox(parent), text_(text)
+    {
+        setTextFormat(Qt::PlainText);
+        setText(text);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QMessageBox::showEvent(event);
+        fitText();
+    }
+
+    bool event(QEvent* event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::LayoutRequest && isVisible())
+            fitText();
+        return handled;
+    }
+
+private:
+    void fitText()
+    {
+        auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (!label || !layout())
+            return;
+        const QRect screenArea = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+        // The text reaches screen readers whole, however it is broken into lines on screen.
+        label->setAccessibleName(text_);
+        label->setWordWrap(false);
+        label->setText(wrapToWidth(text_, label->font(), QWIDGETSIZE_MAX).join(u'\n'));
+        layout()->invalidate();
+        const int textWidth = label->minimumSizeHint().width();
+        const int besideText = layout()->totalMinimumSize().width() - textWidth;
+        const int room = screenArea.width() * 2 / 3 - besideText;
+        if (textWidth > room) {
+            label->setText(wrapToWidth(text_, label->font(), room).join(u'\n'));
+            layout()->invalidate();
+        }
+        // The window manager cuts a title short that is wider than the box, buttons of the title bar included.
+        QFont titleFont = font();
+        titleFont.setBold(true);
+        const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 60;
+        const QSize needed = layout()->totalMinimumSize();
+        setFixedSize(std::min(std::max(needed.width(), titleWidth), screenArea.width()),
+                     std::min(needed.height(), screenArea.height()));
+        layout()->activate();
+        placeOver(parentWidget() ? parentWidget()->window() : nullptr, screenArea);
+        QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+
+    // Centred over the window it belongs to, title bar and frame on the screen. Until the window
+    // manager has framed the box, the owner's frame is the best guess of the box's.
+    void placeOver(const QWidget* owner, const QRect& screenArea)
+    {
+        const auto frameOf = [](const QWidget* window) {
+            const QRect outer = window->frameGeometry();
+            const QRect inner = window->geometry();
+            return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                            outer.bottom() - inner.bottom());
+        };
+        QMargins frame = frameOf(this);
+        if (frame.isNull() && owner)
+            frame = frameOf(owner);
+        QRect framed = rect().marginsAdded(frame);
+        framed.moveCenter(owner ? owner->frameGeometry().center() : screenArea.center());
+        const int left = std::clamp(framed.left(), screenArea.left(), std::max(screenArea.left(), screenArea.right() + 1 - framed.width()));
+        const int top = std::clamp(framed.top(), screenArea.top(), std::max(screenArea.top(), screenArea.bottom() + 1 - framed.height()));
+        // A window's position is that of its frame.
+        move(left, top);
+    }
+
+    QString text_;
+};
+} // namespace
+
+std::unique_ptr<QMessageBox> QtMessageBox::makeBox(const QString& text, int style, const QString& title, QWidget* parent)
+{
+    auto box = std::make_unique<FittedMessageBox>(text, parent);
+    box->setWindowTitle(title.isEmpty() ? AppInfo::Title : title);
     switch (style & 0xF0) {
-    case mb::Critical: box.setIcon(QMessageBox::Critical); break;
-    case mb::Question: box.setIcon(QMessageBox::Question); break;
-    case mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case mb::Information: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case mb::Critical: box->setIcon(QMessageBox::Critical); break;
+    case mb::Question: box->setIcon(QMessageBox::Question); break;
+    case mb::Exclamation: box->setIcon(QMessageBox::Warning); break;
+    case mb::Information: box->setIcon(QMessageBox::Information); break;
+    default: box->setIcon(QMessageBox::NoIcon); break;
     }
     switch (style & 0x0F) {
     case mb::OKCancel:
         // Asked before something cannot be taken back: Cancel is the safe default.
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Cancel);
-        box.setEscapeButton(QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box->setDefaultButton(QMessageBox::Cancel);
+        box->setEscapeButton(QMessageBox::Cancel);
         break;
     case mb::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::No);
         break;
     case mb::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box->setDefaultButton(QMessageBox::Yes);
+        box->setEscapeButton(QMessageBox::Cancel);
         break;
     default:
-        box.setStandardButtons(QMessageBox::Ok);
+        box->setStandardButtons(QMessageBox::Ok);
         break;
     }
-    switch (box.exec()) {
+    return box;
+}
+
+int QtMessageBox::show(const QString& text, int style, const QString& title)
+{
+    const std::unique_ptr<QMessageBox> box = makeBox(text, style, title, QApplication::activeWindow());
+    switch (box->exec()) {
     case QMessageBox::Yes: return mb::Yes;
     case QMessageBox::No: return mb::No;
     case QMessageBox::Cancel: return mb::Cancel;

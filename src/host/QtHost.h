@@ -2,6 +2,9 @@
 
 #include "HostServices.h"
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 // Qt implementations of the host services.
@@ -27,6 +30,8 @@ private:
 class QtMessageBox : public MessageBoxService {
 public:
     int show(const QString& text, int style, const QString& title) override;
+    // The box that show() presents, before it is shown; it takes the size of its text when shown.
+    static std::unique_ptr<QMessageBox> makeBox(const QString& text, int style, const QString& title, QWidget* parent);
 };
 
 class QtClipboard : public ClipboardService {

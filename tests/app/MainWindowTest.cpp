@@ -14,6 +14,10 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QApplication>
+#include <QStatusTipEvent>
+
+#include <cmath>
 
 #include <thread>
 
@@ -157,6 +161,96 @@ TEST_F(MainWindowTest, EditorStaysBetweenToolbarAndStatusBarAtAnySize)
         EXPECT_LE(editor.bottom(), window.statusBar()->geometry().top()) << size.width();
         EXPECT_GE(editor.height(), 0);
     }
+}
+
+TEST_F(MainWindowTest, BandsPanelsAndRestoredSizeAreAsDesigned)
+{
+    // In pixels at 96 dots per inch, 15 twips to the pixel.
+    EXPECT_EQ(window.size(), QSize(442, 394)) << "the size a maximized window is restored to";
+
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(window.Toolbar1()->height(), 24);
+    for (QAction* button : window.Toolbar1()->actions()) {
+        if (button->isSeparator())
+            continue;
+        QWidget* widget = window.Toolbar1()->widgetForAction(button);
+        EXPECT_EQ(widget->size(), QSize(23, 22)) << button->iconText().toStdString();
+        EXPECT_TRUE(window.Toolbar1()->rect().contains(widget->geometry()));
+    }
+    EXPECT_EQ(window.statusBar()->height(), 24);
+    QLabel* caret = window.statusPanel(1);
+    QLabel* clock = window.statusPanel(2);
+    EXPECT_EQ(caret->width(), 133) << "panel 1 does not stretch";
+    EXPECT_GE(clock->width(), 133);
+    EXPECT_LT(caret->geometry().right(), clock->geometry().left());
+
+    // Hovering a button with a description leaves the panels as they are.
+    const QString caretText = caret->text();
+    QStatusTipEvent tip(QStringLiteral("Compile using Sun JDK 1.1.7"));
+    QCoreApplication::sendEvent(window.Toolbar1()->widgetForAction(window.Toolbar1()->actions().last()), &tip);
+    EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+    EXPECT_TRUE(caret->isVisible());
+    EXPECT_EQ(caret->text(), caretText);
+}
+
+TEST_F(MainWindowTest, LineNumberMarginFitsTheLineCountFromTheLoadOn)
+{
+    const QFontMetrics digits(text1.lexer()->defaultFont());
+    QByteArray lines;
+    for (int i = 0; i < 123456; ++i)
+        lines += "x\n";
+    const std::unique_ptr<EditorControl::PreparedLoad> load = text1.prepareLoad(lines.size());
+    load->fill(lines);
+    window.document().loadPrepared("/w/Long.java", FileFormat(), *load);
+    EXPECT_GT(text1.marginWidth(0), digits.horizontalAdvance(QStringLiteral("123457")));
+
+    text1.setText(QStringLiteral("one line"));
+    EXPECT_LT(text1.marginWidth(0), digits.horizontalAdvance(QStringLiteral("123457")));
+    text1.setText(QString(100000, u'\n'));
+    EXPECT_GT(text1.marginWidth(0), digits.horizontalAdvance(QStringLiteral("100001")));
+}
+
+TEST_F(MainWindowTest, KeysFasterThanThePaintStillIndentAfterABrace)
+{
+    window.show();
+    QTest::keyClicks(&text1, QStringLiteral("class A {"));
+    QTest::keyClick(&text1, Qt::Key_Return);
+    EXPECT_EQ(text1.Text(), "class A {\r\n\t");
+}
+
+double luminance(const QColor& colour)
+{
+    const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
+TEST(MainWindowTheme, EveryHighlightingStyleIsReadableInADarkTheme)
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Base, QColor(0x2d, 0x2d, 0x2d));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(dark);
+    {
+        FakeHost host;
+        frmMain window(host.services);
+        QsciLexer* lexer = window.Text1().lexer();
+        int styles = 0;
+        for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
+            if (lexer->description(style).isEmpty())
+                continue;
+            ++styles;
+            const double fore = luminance(lexer->color(style));
+            const double paper = luminance(lexer->paper(style));
+            EXPECT_GE((std::max(fore, paper) + 0.05) / (std::min(fore, paper) + 0.05), 4.5)
+                << lexer->description(style).toStdString();
+        }
+        EXPECT_GT(styles, 10);
+    }
+    QApplication::setPalette(before);
 }
 
 TEST_F(MainWindowTest, ToolbarKeysAreComparedExactly)

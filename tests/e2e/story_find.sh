@@ -102,6 +102,14 @@ a11y_expect_text "$find_title" 'Beta' --role text --name 'Find What'
 e2e_keys "$(e2e_wait_window "$find_title")" Escape
 e2e_wait_gone "$find_title"
 expect_selection '6 10'
+# A long text that is nowhere: the message shows it whole, on the screen too.
+open_find
+long=someLongIdentifierThatAppearsNowhereInThisLittleFileAtAll1234
+e2e_keys "$finder" ctrl+a
+e2e_type "$finder" "$long"
+a11y_expect_text "$find_title" "$long" --role text --name 'Find What'
+e2e_keys "$finder" Return
+not_found "$long"
 e2e_expect_eq "$(od -An -c "$file" | tr -s ' \n' ' ')" "$(printf '%s' "$text" | od -An -c | tr -s ' \n' ' ')" "file untouched"
 
 e2e_close_window "$win"

@@ -53,12 +53,46 @@ e2e_file_dialog() {
     e2e_wait_gone "$title"
 }
 
-# e2e_message TITLE_REGEX: waits for a message box with that title; prints its text.
+# e2e_message TITLE_REGEX: waits for a message box with that title; prints its text. The text must
+# also be on the screen, not only on the accessibility bus: its last words are read back by OCR.
 e2e_message() {
-    local title=$1
+    local title=$1 text
     e2e_wait_window "$title" >/dev/null
-    a11y "$title" get name --window-role 'alert|dialog' --role label --name '.+' --expect '.+' 2>/dev/null \
+    text=$(a11y "$title" get name --window-role 'alert|dialog' --role label --name '.+' --expect '.+' 2>/dev/null) \
         || e2e_fail "the message box /$title/ shows no text"
+    e2e_expect_on_screen "$title" "$text" "message /$title/"
+    printf '%s\n' "$text"
+}
+
+# e2e_ocr_letters: stdin as letters and digits only, lower case, with the shapes OCR mixes up made one.
+e2e_ocr_letters() { tr '[:upper:]' '[:lower:]' | tr -d -c 'a-z0-9' | tr 'l1|0' 'iiio'; }
+
+# e2e_expect_on_screen TITLE_REGEX TEXT WHAT: a screenshot of a window of the program with that title,
+# read by OCR (tesseract), shows the last words of TEXT (at least ten letters of them), so a text that
+# the window cuts short fails. Every window with the title is read: a message box can share its title
+# with the main window.
+e2e_expect_on_screen() {
+    local title=$1 text=$2 what=$3 words=() want="" seen="" shot="$E2E_TMP/ocr.png" deadline win
+    command -v tesseract >/dev/null || e2e_fail "tesseract is missing (scripts/install-deps)"
+    read -r -a words <<<"$(printf '%s' "$text" | tr '/\r\n\t' '    ')"
+    for ((i = ${#words[@]} - 1; i >= 0 && ${#want} < 10; i--)); do
+        want=$(printf '%s' "${words[i]}" | e2e_ocr_letters)$want
+    done
+    deadline=$((SECONDS + E2E_TIMEOUT))
+    while :; do
+        for win in $(e2e_windows "$title"); do
+            # Three times the size reads far better than the screen's own small print.
+            import -window "$win" "$shot" 2>/dev/null && convert "$shot" -resize 300% -colorspace Gray "$shot" 2>/dev/null \
+                || continue
+            seen=$(tesseract "$shot" - 2>/dev/null || true)
+            if [[ "$(printf '%s' "$seen" | e2e_ocr_letters)" == *"$want"* ]]; then
+                e2e_log "ok: on screen: $what ends '${words[*]: -3}'"
+                return 0
+            fi
+        done
+        [ $SECONDS -lt $deadline ] || e2e_fail "$what: the screen does not show its end '${words[*]: -3}'; OCR read: $(printf '%s' "$seen" | tr '\n' ' ')"
+        sleep 0.5
+    done
 }
 
 # e2e_answer TITLE_REGEX KEY...: presses keys in the message box with that title and waits until it closes.
