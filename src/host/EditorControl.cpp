@@ -299,6 +299,13 @@ qsizetype EditorControl::textLength() const
 
 void EditorControl::replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
 {
+    // Keeping the UTF-16 line index up to date through a replacement of many lines costs more than
+    // building it again when a position is next asked for (ensureCharacterIndex).
+    constexpr qsizetype LargeReplacement = 8 << 20;
+    if (toByte - fromByte + bytes.size() > LargeReplacement) {
+        while (SendScintilla(SCI_GETLINECHARACTERINDEX) & SC_LINECHARACTERINDEX_UTF16)
+            SendScintilla(SCI_RELEASELINECHARACTERINDEX, static_cast<unsigned long>(SC_LINECHARACTERINDEX_UTF16));
+    }
     QuietEdits quiet(*this);
     SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(fromByte), static_cast<long>(toByte));
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
