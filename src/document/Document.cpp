@@ -99,17 +99,11 @@ void Document::reloadFromDisk()
         return;
     BusyScope busy(*this);
     const QString path = currentFileName_;
-    const FileStat stat = host_.files->stat(path);
+    FileStat stat;
     DecodedFile decoded;
     quint64 hash = 0;
-    try {
-        const QByteArray bytes = host_.files->readAll(path, MaxDocumentBytes);
-        hash = contentHash(bytes);
-        decoded = decodeFile(bytes);
-    } catch (const HostError& error) {
-        reportReadFailure(error.message());
+    if (!readFile(path, stat, decoded, hash))
         return;
-    }
     text1_.replaceAllUtf8(decoded.utf8);
     applyFormat(decoded.format);
     fileFormat_ = decoded.format;
@@ -229,12 +223,10 @@ void Document::loadSteps()
     loadFile(cd1_.FileName);
 }
 
-bool Document::loadFile(const QString& path)
+bool Document::readFile(const QString& path, FileStat& stat, DecodedFile& decoded, quint64& hash)
 {
     // The file's state before it is read: a change while it is being read then shows as one.
-    const FileStat stat = host_.files->stat(path);
-    DecodedFile decoded;
-    quint64 hash = 0;
+    stat = host_.files->stat(path);
     try {
         const QByteArray bytes = host_.files->readAll(path, MaxDocumentBytes);
         hash = contentHash(bytes);
@@ -243,6 +235,16 @@ bool Document::loadFile(const QString& path)
         reportReadFailure(error.message());
         return false;
     }
+    return true;
+}
+
+bool Document::loadFile(const QString& path)
+{
+    FileStat stat;
+    DecodedFile decoded;
+    quint64 hash = 0;
+    if (!readFile(path, stat, decoded, hash))
+        return false;
     text1_.loadUtf8(decoded.utf8);
     setCurrentFile(path, decoded.format);
     disk_->follow(path, stat, hash);

@@ -97,6 +97,8 @@ signals:
     void baseChanged();
 
 private:
+    // Reads and decodes path, with its state and hash before the read; false (after a message) on failure.
+    bool readFile(const QString& path, FileStat& stat, DecodedFile& decoded, quint64& hash);
     bool saveTo(const QString& path);
     bool saveWithDialog();
     void loadSteps();
