@@ -12,9 +12,10 @@ process goes idle.
   --shape mixed     that long line first, then a few hundred ordinary lines
   --bus             with the accessibility bus on and a listener that, like a screen reader, reads the
                     caret offset and the line at the caret on every caret and text event
+  --replace-all F R last, Edit > Replace... and Replace All of F by R, timed until the count shows
 
 Usage: bench/typing_bench.py --tolvane build-rel/src/tolvane [--size-mb 100] [--shape lines]
-       [--bus] [--repeat 5] [--json out.json]
+       [--bus] [--replace-all FIND REPLACEMENT] [--repeat 5] [--json out.json]
 """
 
 import argparse
@@ -175,6 +176,22 @@ def run(args, env, path):
                 walls.append(wall * 1000)
                 cpus.append((cpu - cpu_start) * 1000)
             figures[label] = {"busy ms": round(statistics.median(walls)), "cpu ms": round(statistics.median(cpus), 1)}
+        if args.replace_all:
+            # Edit > Replace..., the find and replacement texts, then Replace All: busy until the
+            # message that tells the count has shown and the program is idle again.
+            find, replacement = args.replace_all
+            subprocess.run(["xdotool", "windowactivate", "--sync", win], env=env)
+            subprocess.run(["xdotool", "key", "--clearmodifiers", "ctrl+h"], env=env, check=True)
+            dialog, _ = window_of(env, "0- Replace$", proc, args.timeout)
+            subprocess.run(["xdotool", "windowactivate", "--sync", dialog], env=env)
+            for command in (["type", find], ["key", "Tab"], ["type", replacement]):
+                subprocess.run(["xdotool", command[0], "--clearmodifiers", "--", command[1]], env=env, check=True)
+                wait_idle(proc.pid, time.monotonic(), args.timeout)
+            cpu_start = cpu_seconds(proc.pid)
+            step_start = time.monotonic()
+            subprocess.run(["xdotool", "key", "--clearmodifiers", "alt+a"], env=env, check=True)
+            wall, cpu = wait_idle(proc.pid, step_start, args.timeout)
+            figures["replace all"] = {"busy ms": round(wall * 1000), "cpu ms": round((cpu - cpu_start) * 1000, 1)}
         if args.bus:
             with open(heard) as f:
                 figures["events heard"] = sum(1 for _ in f)
@@ -195,6 +212,8 @@ def main():
     parser.add_argument("--size-mb", type=int, default=100)
     parser.add_argument("--shape", choices=["lines", "one-line", "mixed"], default="lines")
     parser.add_argument("--bus", action="store_true")
+    parser.add_argument("--replace-all", nargs=2, metavar=("FIND", "REPLACEMENT"),
+                        help="last, Replace All of FIND by REPLACEMENT (Edit > Replace...)")
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--timeout", type=float, default=300.0)
     parser.add_argument("--json")

@@ -113,7 +113,9 @@ void EditorControl::noteEdit(int position, int type, int length)
         pendingBytes_ = {position, length};
     else
         emit bytesChanged(position, length, nullptr, 0);
-    if (!reportEdits_)
+    // Nobody listens while accessibility is off, even if the interface was once made (Qt makes it for
+    // its own purposes too); the offsets would cost the line index for nothing.
+    if (!reportEdits_ || !accessibilityListening())
         return;
     takeInsertedText();
     if (type & SC_MOD_BEFOREINSERT) {
@@ -255,7 +257,19 @@ qsizetype EditorControl::utf8Length() const
 
 void EditorControl::replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
 {
+    SendScintilla(SCI_BEGINUNDOACTION);
     replaceRange(fromByte, toByte, bytes);
+    SendScintilla(SCI_ENDUNDOACTION);
+}
+
+qsizetype EditorControl::caretPosition() const
+{
+    return static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS));
+}
+
+void EditorControl::placeCaret(qsizetype bytePosition)
+{
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(std::clamp<qsizetype>(bytePosition, 0, byteLength())));
 }
 
 QByteArray EditorControl::utf8() const
@@ -768,9 +782,7 @@ void EditorControl::replaceOffsets(qsizetype from, qsizetype to, const QString& 
     const qsizetype fromByte = positionOfOffset(from);
     const qsizetype toByte = positionOfOffset(std::max(from, to));
     const QByteArray bytes = text.toUtf8();
-    SendScintilla(SCI_BEGINUNDOACTION);
-    replaceRange(fromByte, toByte, bytes);
-    SendScintilla(SCI_ENDUNDOACTION);
+    replaceUtf8(fromByte, toByte, bytes);
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(fromByte + bytes.size()));
 }
 
@@ -781,6 +793,12 @@ void EditorControl::goToLine(int line)
     SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, index);
     SendScintilla(SCI_GOTOLINE, index);
     SendScintilla(SCI_VERTICALCENTRECARET);
+}
+
+void EditorControl::setFirstShownLine(int line)
+{
+    const auto index = static_cast<unsigned long>(std::max(line, 1) - 1);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(SendScintilla(SCI_VISIBLEFROMDOCLINE, index)));
 }
 
 int EditorControl::firstShownLine() const

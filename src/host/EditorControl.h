@@ -2,6 +2,7 @@
 
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -53,6 +54,10 @@ public:
     qsizetype utf8Length() const;
     // Replaces the bytes [fromByte, toByte) of the raw contents, as one undoable step.
     void replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
+    // The caret as a byte position of the raw contents; placeCaret puts it there, with nothing
+    // selected, and does not scroll.
+    qsizetype caretPosition() const;
+    void placeCaret(qsizetype bytePosition);
 
     // Loading in steps, so a big file can be handed to the control on another thread while the
     // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then
@@ -134,8 +139,10 @@ public:
     void insert(const QString& text) override;
     void append(const QString& text) override;
 
-    // Once an assistive tool has asked for the editor's accessible text, edits are told to it too.
+    // Once an assistive tool has asked for the editor's accessible text, edits are told to it too,
+    // while accessibility is on (accessibilityListening, QAccessible::isActive unless a test says).
     void reportEditsForAccessibility() { reportEdits_ = true; }
+    static inline bool (*accessibilityListening)() = &QAccessible::isActive;
     // Replaces the text from offset from up to offset to with text, as one step of the undo history,
     // and leaves the caret behind the new text.
     void replaceOffsets(qsizetype from, qsizetype to, const QString& text);
@@ -144,6 +151,7 @@ public:
     // The first 1-based line the view shows, and how many whole lines it has room for.
     int firstShownLine() const;
     int linesShown() const;
+    void setFirstShownLine(int line);
     // How many points the text is drawn larger (or, below 0, smaller) than its font.
     int zoomLevel() const;
 

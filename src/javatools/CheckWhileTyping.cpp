@@ -105,7 +105,7 @@ void CheckWhileTyping::onChange()
 {
     ++version_;
     // What was found belongs to the text it was found in: a whole new text drops it at once.
-    if (squiggles_ && (text1_.documentId() != markedDocument_ || text1_.textLength() == 0)) {
+    if (squiggles_ && (text1_.documentId() != markedDocument_ || text1_.utf8Length() == 0)) {
         clearShown();
         setCount(QString());
     }
@@ -131,7 +131,7 @@ void CheckWhileTyping::checkNow()
     const Source source = hooks_.source ? hooks_.source() : Source{};
     const QString suffix = QFileInfo(source.path).suffix();
     const bool java = source.folder.isEmpty() || suffix.compare(QLatin1String("java"), Qt::CaseInsensitive) == 0;
-    if (!java || text1_.textLength() > MaxLength) {
+    if (!java || text1_.utf8Length() > MaxLength) {
         clearShown();
         setCount(QString());
         return;

@@ -41,7 +41,7 @@ public:
     static constexpr int PauseMs = 300;
     static constexpr int ErrorIndicator = 8;
     static constexpr int WarningIndicator = 9;
-    static constexpr qsizetype MaxLength = 1 << 20; // longer texts are not checked as they are typed
+    static constexpr qsizetype MaxLength = 1 << 20; // longer texts (in bytes) are not checked as they are typed
 
     // serviceCommand: how to start the service (program first); empty when there is no JDK, and then
     // nothing is ever started and the menu item is off.

@@ -31,7 +31,7 @@ DiagnosticMarks::DiagnosticMarks(EditorControl& text1, Document& document, QObje
     text1_.viewport()->installEventFilter(this);
 
     connect(&text1_, &EditorControl::Change, this, [this] {
-        if ((!marks_.isEmpty() || hasIndicators_) && (text1_.textLength() == 0 || text1_.documentId() != markedText_))
+        if ((!marks_.isEmpty() || hasIndicators_) && (text1_.utf8Length() == 0 || text1_.documentId() != markedText_))
             clear();
     });
     connect(&document, &Document::currentFileChanged, this, [this] {

@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -240,18 +244,58 @@ qsizetype FindIt(QStringView text, qsizetype caret, const SearchSettings& settin
     return Scan(text, pattern, matchCase).backward(caret - 1);
 }
 
+namespace {
+// Calls found(offset) for every match of replaceAllIn's, in order; returns how many there were.
+template<typename Found>
+qsizetype forEachMatch(QStringView text, const SearchSettings& settings, Found found)
+{
+    const qsizetype length = settings.SearchText.size();
+    if (length == 0)
+        return 0;
+    const bool matchCase = settings.SearchMatchCase != 0;
+    const QString pattern = matchCase ? settings.SearchText : foldCase(settings.SearchText);
+    const Scan scan(text, pattern, matchCase);
+    qsizetype count = 0;
+    for (qsizetype match = scan.forward(0); match >= 0; match = scan.forward(match + length)) {
+        found(match);
+        ++count;
+    }
+    return count;
+}
+
+// Walks the UTF-8 text forward from byte (which is at UTF-16 offset offset) to the given UTF-16
+// offset, and returns the byte there. The text is valid UTF-8, so every character starts with a lead
+// byte that tells its length; a 4-byte one is two UTF-16 units.
+qsizetype byteAtOffset(QByteArrayView utf8, qsizetype byte, qsizetype offset, qsizetype target)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(utf8.data());
+    while (offset < target) {
+        // Runs of ASCII, eight bytes at a time.
+        if (target - offset >= 8 && byte + 8 <= utf8.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, data + byte, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                byte += 8;
+                offset += 8;
+                continue;
+            }
+        }
+        const unsigned char lead = data[byte];
+        const int bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        byte += bytes;
+        offset += bytes == 4 ? 2 : 1;
+    }
+    return byte;
+}
+} // namespace
+
 Replacement replaceAllIn(QStringView text, const SearchSettings& settings, QStringView replacement)
 {
     Replacement result;
     const qsizetype length = settings.SearchText.size();
-    if (length == 0)
-        return result;
-    const bool matchCase = settings.SearchMatchCase != 0;
-    const QString pattern = matchCase ? settings.SearchText : foldCase(settings.SearchText);
-    const Scan scan(text, pattern, matchCase);
-    qsizetype next = 0;
-    for (qsizetype match = scan.forward(0); match >= 0; match = scan.forward(next)) {
-        if (result.count == 0) {
+    qsizetype next = -1;
+    result.count = forEachMatch(text, settings, [&](qsizetype match) {
+        if (next < 0) {
             result.from = match;
             // Room for the rest of the text as it is; a longer replacement grows it once or twice.
             result.text.reserve(text.size() - match + std::max<qsizetype>(replacement.size() - length, 0) * 16);
@@ -259,10 +303,61 @@ Replacement replaceAllIn(QStringView text, const SearchSettings& settings, QStri
             result.text.append(text.sliced(next, match - next));
         }
         result.text.append(replacement);
-        ++result.count;
         next = match + length;
-    }
+    });
     result.to = result.count > 0 ? next : 0;
+    return result;
+}
+
+Utf8Replacement replaceAllInUtf8(
+    QStringView text, QByteArrayView utf8, const SearchSettings& settings, QStringView replacement, qsizetype keep)
+{
+    Utf8Replacement result;
+    result.kept = keep;
+    if (!utf8.isValidUtf8())
+        return result;
+    result.valid = true;
+    std::vector<qsizetype> matches;
+    result.count = forEachMatch(text, settings, [&](qsizetype match) { matches.push_back(match); });
+    if (matches.empty())
+        return result;
+
+    const qsizetype length = settings.SearchText.size();
+    const QByteArray newBytes = replacement.toUtf8();
+    const qsizetype firstByte = byteAtOffset(utf8, 0, 0, matches.front());
+    // A span of most of the text becomes the whole text: the editor control takes in a whole new
+    // text much faster than a replacement that leaves a little at each end.
+    const bool whole = (matches.back() + length - matches.front()) * 2 > text.size();
+    result.from = whole ? 0 : matches.front();
+    result.fromByte = whole ? 0 : firstByte;
+    // A match takes at least a byte for each of its UTF-16 units, so this is room enough.
+    result.bytes.reserve(utf8.size() - result.fromByte + result.count * std::max<qsizetype>(newBytes.size() - length, 0));
+    result.bytes.append(utf8.sliced(result.fromByte, firstByte - result.fromByte));
+    qsizetype offset = matches.front(); // where the walk through the bytes is, in UTF-16 units and in bytes
+    qsizetype byte = firstByte;
+    bool kept = keep < firstByte;
+    for (const qsizetype match : matches) {
+        const qsizetype matchByte = byteAtOffset(utf8, byte, offset, match);
+        const qsizetype matchEnd = byteAtOffset(utf8, matchByte, match, match + length);
+        // The kept position moves with the text before it; inside a match it goes to its replacement.
+        if (!kept && keep < matchEnd) {
+            result.kept = result.fromByte + result.bytes.size() + std::min(keep, matchByte) - byte;
+            kept = true;
+        }
+        result.bytes.append(utf8.sliced(byte, matchByte - byte));
+        result.bytes.append(newBytes);
+        offset = match + length;
+        byte = matchEnd;
+    }
+    if (whole) {
+        result.bytes.append(utf8.sliced(byte));
+        byte = utf8.size();
+        offset = text.size();
+    }
+    result.to = offset;
+    result.toByte = byte;
+    if (!kept)
+        result.kept = keep + result.fromByte + result.bytes.size() - result.toByte;
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include "SearchSettings.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -27,4 +29,23 @@ struct Replacement {
     QString text;
 };
 Replacement replaceAllIn(QStringView text, const SearchSettings& settings, QStringView replacement);
+
+// The same replacement for a text also held as UTF-8 (utf8 is text encoded, as the editor keeps it):
+// the span in bytes too, and its new content built as UTF-8 straight from utf8's bytes, so that a big
+// document needs neither a second encoding nor a search for where offsets lie. A span of most of the
+// text is widened to the whole text, which the editor control takes in faster. kept is where the byte
+// position keep of utf8 is in the new text (the start of its replacement when it was inside a match).
+// Not valid (and nothing done) when utf8 is not valid UTF-8.
+struct Utf8Replacement {
+    bool valid = false;
+    qsizetype count = 0;
+    qsizetype from = 0;
+    qsizetype to = 0;
+    qsizetype fromByte = 0;
+    qsizetype toByte = 0;
+    qsizetype kept = 0;
+    QByteArray bytes;
+};
+Utf8Replacement replaceAllInUtf8(
+    QStringView text, QByteArrayView utf8, const SearchSettings& settings, QStringView replacement, qsizetype keep = 0);
 } // namespace Search

@@ -90,16 +90,31 @@ void replaceInEditor(EditorControl& text1, MessageBoxService& messages, int dire
 qsizetype replaceAllInEditor(EditorControl& text1, MessageBoxService& messages)
 {
     SearchSettings& settings = searchSettings();
-    Replacement replacement = replaceAllIn(searchedText(text1), settings, settings.ReplaceText);
+    // One replacement of the span from the first match to the last: one undo step, and one change
+    // for the control to take in however many matches there are. The new span is built from the
+    // control's own bytes, and nothing here asks where an offset lies, which on a big document would
+    // cost more than the search. The caret stays by the text it was at and the view where it was: a
+    // jump to the last match would also make the control colour everything up to there.
+    const QStringView text = searchedText(text1);
+    const int firstLine = text1.firstShownLine();
+    Utf8Replacement replacement
+        = replaceAllInUtf8(text, text1.utf8View(), settings, settings.ReplaceText, text1.caretPosition());
+    if (replacement.valid && replacement.count > 0) {
+        text1.replaceUtf8(replacement.fromByte, replacement.toByte, replacement.bytes);
+        text1.placeCaret(replacement.kept);
+        text1.setFirstShownLine(firstLine);
+    } else if (!replacement.valid) {
+        const Replacement fallback = replaceAllIn(text, settings, settings.ReplaceText);
+        replacement.count = fallback.count;
+        if (fallback.count > 0)
+            text1.replaceOffsets(fallback.from, fallback.to, fallback.text);
+    }
     if (replacement.count == 0) {
         reportNotFound(messages, settings.SearchText);
         return 0;
     }
-    // One replacement of the span from the first match to the last: one undo step, and one change
-    // for the control to take in however many matches there are.
-    text1.replaceOffsets(replacement.from, replacement.to, replacement.text);
-    replacement.text = QString();
-    settings.SearchLastPos = text1.SelStart();
+    replacement.bytes = QByteArray();
+    // The next search starts at the caret itself, whatever the last one left in SearchLastPos.
     settings.SearchTextFresh = true;
     messages.show(replacement.count == 1 ? QStringLiteral("Replaced 1 occurrence.")
                                          : QStringLiteral("Replaced %1 occurrences.").arg(replacement.count),

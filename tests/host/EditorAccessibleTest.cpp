@@ -23,10 +23,12 @@ protected:
 
     void SetUp() override
     {
+        EditorControl::accessibilityListening = [] { return true; }; // as when an assistive tool listens
         ASSERT_NE(text, nullptr);
         editor.resize(400, 200);
         editor.setText(sample);
     }
+    void TearDown() override { EditorControl::accessibilityListening = &QAccessible::isActive; }
 };
 
 TEST_F(EditorAccessibleTest, TextAndCountAreInUtf16Units)

@@ -212,6 +212,8 @@ TEST(ReplaceAllIn, ReplacesEachMatchLeftToRightWithoutOverlap)
         {"holds the find text", "a.a", "a", "aa", 1, 2, 0, 3, "aa.aa"},
         {"deleted", "xaxbx", "x", "", 1, 3, 0, 5, "ab"},
         {"folded letters", QStringLiteral("Straße STRASSE"), QStringLiteral("ß"), "ss", 0, 1, 4, 5, "ss"},
+        {"wide characters", QStringLiteral("\U0001F600é\U0001F600x\U0001F600"), QStringLiteral("\U0001F600"),
+         QStringLiteral("é"), 1, 3, 0, 8, QStringLiteral("éééxé")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -221,6 +223,37 @@ TEST(ReplaceAllIn, ReplacesEachMatchLeftToRightWithoutOverlap)
         EXPECT_EQ(r.from, row.from);
         EXPECT_EQ(r.to, row.to);
         EXPECT_EQ(r.text, row.span);
+
+        // The same replacement built from the text's UTF-8, with the span in bytes.
+        const QByteArray utf8 = row.text.toUtf8();
+        const Search::Utf8Replacement u = Search::replaceAllInUtf8(
+            row.text, utf8, settingsFor(row.find, Up, row.matchCase, 7, false), row.replacement);
+        EXPECT_TRUE(u.valid);
+        EXPECT_EQ(u.count, row.count);
+        if (u.count > 0) {
+            EXPECT_EQ(u.fromByte, row.text.first(u.from).toUtf8().size());
+            EXPECT_EQ(u.toByte, row.text.first(u.to).toUtf8().size());
+            EXPECT_EQ(utf8.first(u.fromByte) + u.bytes + utf8.sliced(u.toByte),
+                      (row.text.first(r.from) + r.text + row.text.sliced(r.to)).toUtf8());
+        }
     }
+}
+
+TEST(ReplaceAllIn, KeepsAPositionWithTheTextAroundIt)
+{
+    // "é" is two bytes, "x" becomes "yyy": each replacement before a position moves it two bytes on.
+    const QString text = QStringLiteral("éx-x-é");
+    const QByteArray utf8 = text.toUtf8(); // é x - x - é at bytes 0 2 3 4 5 6
+    const SearchSettings settings = settingsFor("x", Up, 1, 0, false);
+    const struct {
+        qsizetype keep, kept;
+    } rows[] = {{0, 0}, {2, 2}, {3, 5}, {4, 6}, {5, 9}, {8, 12}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.keep);
+        EXPECT_EQ(Search::replaceAllInUtf8(text, utf8, settings, u"yyy", row.keep).kept, row.kept);
+    }
+    // The same when the span is widened to the whole text.
+    EXPECT_EQ(Search::replaceAllInUtf8(u"x-x.", "x-x.", settings, u"yyy", 3).kept, 7);
+    EXPECT_FALSE(Search::replaceAllInUtf8(text, QByteArray("\xff"), settings, u"yyy").valid);
 }
 } // namespace

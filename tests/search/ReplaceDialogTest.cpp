@@ -57,8 +57,10 @@ TEST_F(ReplaceDialogTest, ReplaceAllIsOneUndoStepAndSaysHowMany)
 {
     start("Foo foo FOO bar\r\nfoo");
     frmReplace& dialog = open("foo", "baz");
+    text1.setSelStart(14); // in "bar": the caret stays by its text
     dialog.cmdReplaceAll->click();
     EXPECT_EQ(text1.Text(), "baz baz baz bar\r\nbaz");
+    EXPECT_EQ(text1.SelStart(), 14);
     EXPECT_EQ(lastMessage(), "Replaced 4 occurrences.");
     EXPECT_EQ(frmReplace::instance(), &dialog) << "the dialog stays open";
     EXPECT_TRUE(window.document().Modified());
