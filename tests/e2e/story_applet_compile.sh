@@ -57,7 +57,7 @@ a11y_expect "$main" description 'Line 8, Col 1' --role label --name 'Caret posit
 e2e_type "$win" 'int x = ;'
 e2e_menu "$win" f 'Save...'
 broken=${applet/'\t{\r\n\r\n'/'\t{\r\nint x = ;\r\n'}
-e2e_expect_file "$source_file" "$broken"'\r\n' "saved broken source"
+e2e_expect_saved "$source_file" "$broken"'\r\n' "saved broken source"
 rm -f "$E2E_TMP/files/Hello.class"
 a11y_click "$main" --role 'push button' --name Compile
 a11y_expect "$main" text '.*\[2\] finished with exit status 1.*' --role text --name 'Compiler output' --timeout 60

@@ -8,17 +8,6 @@ source "$(dirname "$0")/lib/user.sh"
 e2e_init "$@"
 a11y_init
 
-# wait_for_file PATH EXPECTED_BYTES WHAT: a save runs once its key press is handled; wait for its bytes.
-wait_for_file() {
-    local deadline=$((SECONDS + E2E_TIMEOUT)) want
-    want=$(printf '%b' "$2" | od -An -c)
-    until [ -f "$1" ] && [ "$(od -An -c "$1")" = "$want" ]; do
-        [ $SECONDS -lt $deadline ] || break
-        sleep 0.1
-    done
-    e2e_expect_file "$1" "$2" "$3"
-}
-
 file=$(e2e_java_file A.java $'class A {\r\n}\r\n')
 e2e_start_app "$file"
 win=$(e2e_wait_window "^Tolvane 1\.0- ")
@@ -54,14 +43,14 @@ e2e_expect_editor 'class A {\r\n\tint x;\r\n}\r\n// theirs\r\n' "Reload takes th
 e2e_keys "$win" ctrl+z
 e2e_expect_editor 'class A {\r\n\tint x;\r\n}\r\n// mine' "Undo brings the typed text back"
 e2e_menu "$win" f 'Save...'
-wait_for_file "$file" 'class A {\r\n\tint x;\r\n}\r\n// mine\r\n' "Save wrote the typed text"
+e2e_expect_saved "$file" 'class A {\r\n\tint x;\r\n}\r\n// mine\r\n' "Save wrote the typed text"
 [ -z "$(e2e_windows '^File Changed on Disk$')" ] || e2e_fail "Save asked after a reload"
 
 # --- deleted: the bar says so, Save writes the file again ---
 rm "$file"
 a11y_expect '^Tolvane' name '.*deleted or moved away.*' --role label --name '.*deleted or moved away.*'
 e2e_menu "$win" f 'Save...'
-wait_for_file "$file" 'class A {\r\n\tint x;\r\n}\r\n// mine\r\n' "Save wrote the deleted file again"
+e2e_expect_saved "$file" 'class A {\r\n\tint x;\r\n}\r\n// mine\r\n' "Save wrote the deleted file again"
 
 e2e_close_window "$win"
 e2e_wait_exit

@@ -51,7 +51,7 @@ e2e_expect_editor 'class Cafe {}\n' "the file with a Latin-1 name in the editor"
 e2e_keys "$win" ctrl+End
 e2e_type_text "$win" '// saved'
 e2e_menu "$win" f 'Save...'
-e2e_expect_file "$latin1" 'class Cafe {}\n// saved\n' "saved under its own name"
+e2e_expect_saved "$latin1" 'class Cafe {}\n// saved\n' "saved under its own name"
 e2e_expect_eq "$(ls -A "$E2E_TMP/files" | wc -l)" 1 "no other file made"
 e2e_close_window "$win"
 e2e_wait_exit
@@ -65,7 +65,7 @@ e2e_expect_editor 'c{\r\n' "UTF-16 read as UTF-16"
 e2e_keys "$win" ctrl+End
 e2e_type_text "$win" $'}\n'
 e2e_menu "$win" f 'Save...'
-e2e_expect_file "$utf16" '\xff\xfec\x00{\x00\r\x00\n\x00}\x00\r\x00\n\x00' "saved as UTF-16 with UTF-16 line ends"
+e2e_expect_saved "$utf16" '\xff\xfec\x00{\x00\r\x00\n\x00}\x00\r\x00\n\x00' "saved as UTF-16 with UTF-16 line ends"
 e2e_close_window "$win"
 e2e_wait_exit
 e2e_expect_eq "$E2E_APP_STATUS" 0 "exit status"

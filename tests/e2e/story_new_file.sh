@@ -18,7 +18,7 @@ e2e_expect_eq "$(e2e_windows '^Tolvane' | wc -l)" 1 "no message box"
 
 e2e_type_text "$win" 'class Greeter {}'
 e2e_keys "$win" ctrl+s
-e2e_expect_file "$file" 'class Greeter {}\r\n' "the first save creates the file"
+e2e_expect_saved "$file" 'class Greeter {}\r\n' "the first save creates the file"
 
 e2e_keys "$win" ctrl+shift+s
 e2e_file_dialog '^Save As$' "$E2E_TMP/files/Renamed"

@@ -35,16 +35,6 @@ recover() {
     e2e_answer '^Recover Unsaved Changes\?$' alt+y
 }
 
-# saved PATH EXPECTED_BYTES WHAT: waits for the save to reach the file, then compares byte for byte.
-saved() {
-    local deadline=$((SECONDS + E2E_TIMEOUT))
-    until cmp -s "$1" <(printf '%b' "$2"); do
-        [ $SECONDS -lt $deadline ] || break
-        sleep 0.1
-    done
-    e2e_expect_file "$@"
-}
-
 leave() {
     e2e_close_window "$1"
     e2e_wait_exit
@@ -66,7 +56,7 @@ e2e_expect_title "$win" "Tolvane 1.0- $named"
 e2e_expect_editor 'class Named {\r\n}\r\n// typed then lost' "the named file's changes are back"
 e2e_expect_file "$named" 'class Named {\r\n}\r\n' "the file untouched by the recovery"
 e2e_menu "$win" f 'Save...'
-saved "$named" 'class Named {\r\n}\r\n// typed then lost\r\n' "the recovered text saved"
+e2e_expect_saved "$named" 'class Named {\r\n}\r\n// typed then lost\r\n' "the recovered text saved"
 leave "$win"
 
 # --- an untitled document ---
@@ -81,7 +71,7 @@ win=$(e2e_wait_window '^Tolvane 1\.0- Untitled$')
 e2e_expect_editor 'never had a name' "the untitled text is back"
 e2e_menu "$win" f 'Save...'
 e2e_file_dialog '^Save As$' "$E2E_TMP/files/Saved.java"
-saved "$E2E_TMP/files/Saved.java" 'never had a name\r\n' "the untitled text saved"
+e2e_expect_saved "$E2E_TMP/files/Saved.java" 'never had a name\r\n' "the untitled text saved"
 leave "$win"
 
 # --- Windows-1252 with CR line ends, recovered by a start that opens the file ---
@@ -98,6 +88,6 @@ win=$(e2e_wait_window "^Tolvane 1\.0- ")
 e2e_expect_editor 'class Legacy {\r// caf\xc3\xa9\r}\r// kept\rint x;' "the Windows-1252 file's changes are back"
 e2e_expect_file "$legacy" 'class Legacy {\r// caf\xe9\r}\r' "the Windows-1252 file untouched"
 e2e_menu "$win" f 'Save...'
-saved "$legacy" 'class Legacy {\r// caf\xe9\r}\r// kept\rint x;\r' "saved as Windows-1252 with CR line ends"
+e2e_expect_saved "$legacy" 'class Legacy {\r// caf\xe9\r}\r// kept\rint x;\r' "saved as Windows-1252 with CR line ends"
 leave "$win"
 e2e_pass

@@ -13,15 +13,6 @@ main_title='^Tolvane 1\.0- /'
 replace_title='^Tolvane 1\.0- Replace$'
 goto_title='^Tolvane 1\.0- Go to Line$'
 expect_caret() { a11y_expect "$main_title" description "$1" --role label --name 'Caret position'; }
-# saved PATH BYTES WHAT: a save runs once its key press is handled; wait for its bytes, then compare.
-saved() {
-    local deadline=$((SECONDS + E2E_TIMEOUT))
-    until cmp -s "$1" <(printf '%b' "$2"); do
-        [ $SECONDS -lt $deadline ] || break
-        sleep 0.1
-    done
-    e2e_expect_file "$@"
-}
 
 # A non-ASCII letter before the matches, so that a byte offset taken for a character offset shows.
 original='class Tally {
@@ -57,13 +48,13 @@ e2e_expect_editor "$replaced" "every case replaced"
 e2e_keys "$(e2e_wait_window "$replace_title")" Escape
 e2e_wait_gone "$replace_title"
 e2e_keys "$win" ctrl+s
-saved "$file" "$replaced" "the replaced text saved"
+e2e_expect_saved "$file" "$replaced" "the replaced text saved"
 
 # The whole replacement is one undo step.
 e2e_keys "$win" ctrl+z
 e2e_expect_editor "$original" "one undo restores the text"
 e2e_keys "$win" ctrl+s
-saved "$file" "$original" "the restored text saved"
+e2e_expect_saved "$file" "$original" "the restored text saved"
 e2e_close_window "$win"
 e2e_wait_exit
 e2e_expect_eq "$E2E_APP_STATUS" 0 "exit status"

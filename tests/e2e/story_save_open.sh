@@ -35,7 +35,7 @@ e2e_type_text "$win" $'\n// changed'
 e2e_menu "$win" f 'Open...'
 e2e_expect_eq "$(e2e_message '^Save File\?$')" "Would you like to save $first?" "question before Open"
 e2e_answer '^Save File\?$' alt+y
-e2e_expect_file "$first" 'class Prog {\r\n\tint x = 1;\r\n}\r\n// changed\r\n' "file saved on Yes"
+e2e_expect_saved "$first" 'class Prog {\r\n\tint x = 1;\r\n}\r\n// changed\r\n' "file saved on Yes"
 e2e_file_dialog '^Open$' "$other"
 e2e_expect_title "$win" "Tolvane 1.0- $other"
 e2e_expect_editor 'class Other {\r\n\tint y;\r\n}\r\n' "the other file in the editor"

@@ -104,13 +104,34 @@ e2e_answer() {
     e2e_wait_gone "$title"
 }
 
-# e2e_expect_file PATH EXPECTED_BYTES WHAT: the file holds exactly these bytes (printf %b escapes allowed).
+# e2e_expect_file PATH EXPECTED_BYTES WHAT: the file holds exactly these bytes (printf %b escapes allowed),
+# now. For a file nothing is writing: one left alone, or one the program wrote before it ended.
 e2e_expect_file() {
     local path=$1 expected=$2 what=$3 want got
     [ -f "$path" ] || e2e_fail "$what: $path does not exist"
     want=$(printf '%b' "$expected" | od -An -c | tr -s ' \n' ' ')
     got=$(od -An -c "$path" | tr -s ' \n' ' ')
     e2e_expect_eq "$got" "$want" "$what"
+}
+
+# e2e_expect_saved PATH EXPECTED_BYTES WHAT [TIMEOUT]: waits until the file holds exactly these bytes
+# (printf %b escapes allowed; CR, NUL and bytes that are not UTF-8 count as they are). A key press, a
+# menu item or a dialog's Return has reached the program before the save it starts has written the
+# file, so a save is checked with this rather than with e2e_expect_file.
+e2e_expect_saved() {
+    local path=$1 what=$3 timeout=${4:-$E2E_TIMEOUT} want deadline
+    want=$(mktemp "$E2E_TMP/expected.XXXXXX")
+    printf '%b' "$2" >"$want"
+    deadline=$((SECONDS + timeout))
+    until cmp -s -- "$path" "$want"; do
+        if [ $SECONDS -ge $deadline ]; then
+            [ -f "$path" ] || e2e_fail "$what: $path does not exist after ${timeout}s"
+            e2e_fail "$what: after ${timeout}s, expected '$(od -An -c "$want" | tr -s ' \n' ' ')', got '$(od -An -c "$path" | tr -s ' \n' ' ')'"
+        fi
+        sleep 0.1
+    done
+    rm -f "$want"
+    e2e_log "ok: $what"
 }
 
 # e2e_editor_text: the editor's whole text, read through the accessibility bus.
