@@ -45,17 +45,33 @@ e2e_init() {
     export QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
     if command -v openbox >/dev/null; then
-        openbox >"$E2E_TMP/openbox.log" 2>&1 &
-        E2E_WM_PID=$!
-        # Openbox is ready once it announces itself on the root window; without that the program
-        # would map its window unmanaged, with no title bar and no close box.
-        local deadline=$((SECONDS + E2E_TIMEOUT))
-        until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-            kill -0 "$E2E_WM_PID" 2>/dev/null || { e2e_log "openbox did not start"; E2E_WM_PID=""; break; }
-            [ $SECONDS -lt $deadline ] || { echo "openbox not ready after ${E2E_TIMEOUT}s" >&2; exit 1; }
-            sleep 0.1
-        done
+        e2e_start_wm
     fi
+}
+
+# e2e_start_wm: starts openbox and waits until it manages the display. Openbox is ready once it
+# announces itself on the root window. A story never goes on without it: the program would map its
+# window unmanaged, with no title bar and no close box, and closing would destroy the window instead
+# of asking the program. With stories starting and ending side by side, openbox now and then cannot
+# open a display that has just come up ("Failed to open the display") while every later client can,
+# so it is started again until the deadline.
+e2e_start_wm() {
+    local deadline=$((SECONDS + E2E_TIMEOUT)) starts=0
+    : >"$E2E_TMP/openbox.log"
+    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+        if [ -z "$E2E_WM_PID" ] || ! kill -0 "$E2E_WM_PID" 2>/dev/null; then
+            [ $starts -ne 1 ] || e2e_log "openbox ended before managing the display: $(tr '\n' ' ' <"$E2E_TMP/openbox.log")"
+            openbox >>"$E2E_TMP/openbox.log" 2>&1 &
+            E2E_WM_PID=$!
+            starts=$((starts + 1))
+        fi
+        if [ $SECONDS -ge $deadline ]; then
+            echo "openbox not managing the display after ${E2E_TIMEOUT}s and $starts starts: $(tail -n 3 "$E2E_TMP/openbox.log")" >&2
+            exit 1
+        fi
+        sleep 0.1
+    done
+    [ $starts -le 1 ] || e2e_log "openbox manages the display after $starts starts"
 }
 
 e2e_cleanup() {
