@@ -559,10 +559,17 @@ void EditorControl::replaceRange(qsizetype fromByte, qsizetype toByte, const QBy
             SendScintilla(SCI_RELEASELINECHARACTERINDEX, static_cast<unsigned long>(SC_LINECHARACTERINDEX_UTF16));
     }
     QuietEdits quiet(*this);
-    QByteArray kept;
-    if (pieces_ && LongLines::hasUnicodeLineEnds(bytes))
-        kept = withoutLineSeparators(QString::fromUtf8(bytes)).toUtf8();
-    const QByteArray& put = kept.isNull() ? bytes : kept;
+    QByteArray put = bytes;
+    if (pieces_ && LongLines::hasUnicodeLineEnds(put))
+        put = withoutLineSeparators(QString::fromUtf8(put)).toUtf8();
+    // Long lines that come in (a pasted blob, a Replace All over a text in pieces) are put in
+    // pieces too, the text's first ones included, when the text has no line separator of its own.
+    if (put.size() > LongLines::LongLine && lexer() && LongLines::needsPieces(put)) {
+        if (!pieces_ && !LongLines::hasUnicodeLineEnds(utf8View()))
+            setPieces(true);
+        if (pieces_)
+            put = LongLines::makePieces(put);
+    }
     SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(fromByte), static_cast<long>(toByte));
     SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(put.size()), put.constData());
 }

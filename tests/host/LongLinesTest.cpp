@@ -125,6 +125,26 @@ TEST_F(PiecesTest, EditsAcrossPiecesUndoAndTheJournalKeepEveryByte)
     EXPECT_EQ(replayed, editor.utf8());
 }
 
+TEST_F(PiecesTest, LongLinesThatComeInArePutInPiecesToo)
+{
+    // A pasted blob in a text of short lines, and the whole text replaced at once.
+    EditorControl other;
+    other.setLexer(new QsciLexerJava(&other));
+    other.setText(QStringLiteral("int x;\r\n"));
+    ASSERT_FALSE(other.showsPieces());
+    other.setSelStart(4);
+    other.setSelText(longLine);
+    EXPECT_TRUE(other.showsPieces());
+    EXPECT_EQ(other.Text(), QStringLiteral("int ") + longLine + QStringLiteral("x;\r\n"));
+    EXPECT_EQ(other.lines(), 2);
+    EXPECT_GT(other.QsciScintilla::lines(), 40);
+
+    editor.replaceUtf8(0, bytes.size(), bytes + "//");
+    EXPECT_EQ(editor.utf8(), bytes + "//");
+    EXPECT_GT(editor.QsciScintilla::lines(), 40);
+    EXPECT_EQ(replayed, editor.utf8());
+}
+
 TEST_F(PiecesTest, ALineSeparatorOfItsOwnIsLeftOutAndSaidSo)
 {
     QSignalSpy leftOut(&editor, &EditorControl::lineSeparatorsLeftOut);
