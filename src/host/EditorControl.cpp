@@ -213,6 +213,24 @@ qsizetype EditorControl::breaksBefore(qsizetype position) const
     return std::lower_bound(breaks_.begin(), breaks_.end(), position) - breaks_.begin();
 }
 
+namespace {
+// How many elements at the start of v pass before(element, index), which holds for a run at the start.
+template<typename T, typename Before>
+qsizetype leadingCount(const std::vector<T>& v, Before before)
+{
+    qsizetype low = 0;
+    qsizetype high = static_cast<qsizetype>(v.size());
+    while (low < high) {
+        const qsizetype mid = (low + high) / 2;
+        if (before(v[static_cast<std::size_t>(mid)], mid))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+} // namespace
+
 qsizetype EditorControl::textByte(qsizetype position) const
 {
     return pieces_ ? position - LongLines::SeparatorBytes * breaksBefore(position) : position;
@@ -224,16 +242,9 @@ qsizetype EditorControl::controlPosition(qsizetype textByte) const
         return textByte;
     ensureBreaks();
     // Where a separator stands, the place before it.
-    qsizetype low = 0;
-    qsizetype high = static_cast<qsizetype>(breaks_.size());
-    while (low < high) {
-        const qsizetype mid = (low + high) / 2;
-        if (breaks_[mid] - LongLines::SeparatorBytes * mid < textByte)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return textByte + LongLines::SeparatorBytes * low;
+    return textByte
+        + LongLines::SeparatorBytes
+        * leadingCount(breaks_, [&](qsizetype at, qsizetype i) { return at - LongLines::SeparatorBytes * i < textByte; });
 }
 
 int EditorControl::textLine(int controlLine) const
@@ -249,16 +260,7 @@ int EditorControl::viewLine(int line) const
     if (!pieces_)
         return line;
     ensureBreaks();
-    int low = 0;
-    int high = static_cast<int>(breakLines_.size());
-    while (low < high) {
-        const int mid = (low + high) / 2;
-        if (breakLines_[mid] - mid < line)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return line + low;
+    return line + static_cast<int>(leadingCount(breakLines_, [&](int at, qsizetype i) { return at - i < line; }));
 }
 
 int EditorControl::lines() const
