@@ -13,9 +13,15 @@ process goes idle.
   --bus             with the accessibility bus on and a listener that, like a screen reader, reads the
                     caret offset and the line at the caret on every caret and text event
   --replace-all F R last, Edit > Replace... and Replace All of F by R, timed until the count shows
+  --answer          after each step, how long the window takes to answer another key (Ctrl+H 50 ms
+                    later, until the Replace dialog shows): background work does not count, a step
+                    that holds the window does
+  --limit-open S, --limit-answer MS
+                    exit with 1 when the window shows later than S seconds or an answer takes longer
 
 Usage: bench/typing_bench.py --tolvane build-rel/src/tolvane [--size-mb 100] [--shape lines]
-       [--bus] [--replace-all FIND REPLACEMENT] [--repeat 5] [--json out.json]
+       [--bus] [--replace-all FIND REPLACEMENT] [--answer] [--limit-open S] [--limit-answer MS]
+       [--repeat 5] [--json out.json]
 """
 
 import argparse
@@ -123,6 +129,22 @@ def window_of(env, title_regex, proc, timeout):
     raise RuntimeError("the window never showed")
 
 
+def answer_ms(env, proc, win, timeout):
+    """How long the window takes to answer a key pressed 50 ms after a step's key: Ctrl+H, until the
+    Replace dialog shows (then Escape closes it again). Background work between events does not
+    count; a step that holds the window does."""
+    time.sleep(0.05)
+    start = time.monotonic()
+    subprocess.run(["xdotool", "key", "--clearmodifiers", "ctrl+h"], env=env, check=True)
+    dialog, shown = window_of(env, "0- Replace$", proc, timeout)
+    subprocess.run(["xdotool", "key", "--clearmodifiers", "Escape"], env=env, check=True)
+    while subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "0- Replace$"], env=env,
+                         capture_output=True).returncode == 0:
+        time.sleep(SAMPLE)
+    subprocess.run(["xdotool", "windowactivate", "--sync", win], env=env)
+    return (shown - start) * 1000
+
+
 def start_bus(env, workdir):
     """A session bus with the accessibility bus on it; returns the processes to stop afterwards."""
     out = subprocess.run(["dbus-launch", "--sh-syntax"], env=env, capture_output=True, text=True, check=True).stdout
@@ -163,6 +185,7 @@ def run(args, env, path):
                                         stderr=subprocess.DEVNULL, text=True)
             listener.stdout.readline()
             wait_idle(proc.pid, time.monotonic(), args.timeout)
+        answers = []
         for label, keys in STEPS:
             walls, cpus = [], []
             for _ in range(args.repeat if label not in ("ctrl+end", "ctrl+home", "undo") else 1):
@@ -172,10 +195,14 @@ def run(args, env, path):
                 cpu_start = cpu_seconds(proc.pid)
                 step_start = time.monotonic()
                 subprocess.run(["xdotool", "key", "--window", win, keys[-1]], env=env, check=True)
+                if args.answer:
+                    answers.append(answer_ms(env, proc, win, args.timeout))
                 wall, cpu = wait_idle(proc.pid, step_start, args.timeout)
                 walls.append(wall * 1000)
                 cpus.append((cpu - cpu_start) * 1000)
             figures[label] = {"busy ms": round(statistics.median(walls)), "cpu ms": round(statistics.median(cpus), 1)}
+            if args.answer:
+                figures[label]["answers in ms"] = round(max(answers[-(len(walls)):]))
         if args.replace_all:
             # Edit > Replace..., the find and replacement texts, then Replace All: busy until the
             # message that tells the count has shown and the program is idle again.
@@ -214,6 +241,10 @@ def main():
     parser.add_argument("--bus", action="store_true")
     parser.add_argument("--replace-all", nargs=2, metavar=("FIND", "REPLACEMENT"),
                         help="last, Replace All of FIND by REPLACEMENT (Edit > Replace...)")
+    parser.add_argument("--answer", action="store_true",
+                        help="after each step, how long the window takes to answer another key")
+    parser.add_argument("--limit-open", type=float, help="fail if the window shows later (s)")
+    parser.add_argument("--limit-answer", type=float, help="fail if an answer takes longer (ms; with --answer)")
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--timeout", type=float, default=300.0)
     parser.add_argument("--json")
@@ -237,6 +268,15 @@ def main():
         if args.json:
             with open(args.json, "w") as out:
                 json.dump({"size": size, "shape": args.shape, "bus": args.bus, "figures": figures}, out, indent=2)
+        over = []
+        if args.limit_open is not None and figures["window shows (s)"] > args.limit_open:
+            over.append(f"the window showed after {figures['window shows (s)']} s")
+        if args.limit_answer is not None:
+            over += [f"{label}: answered in {value['answers in ms']} ms" for label, value in figures.items()
+                     if isinstance(value, dict) and value.get("answers in ms", 0) > args.limit_answer]
+        if over:
+            print("OVER THE LIMITS: " + "; ".join(over))
+            sys.exit(1)
     finally:
         for pid in stop:
             try:

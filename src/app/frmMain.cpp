@@ -193,6 +193,12 @@ void frmMain::createEditor()
     connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
     connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
     connect(text1_, &QsciScintilla::linesChanged, this, &frmMain::updateLineNumberWidth);
+    connect(text1_, &EditorControl::lineSeparatorsLeftOut, this, [this] {
+        host_.messageBox->show(QStringLiteral("This file has lines too long to show whole, so it is shown in pieces, "
+                                              "and a line separator (U+2028, U+2029 or U+0085) cannot be put into it. "
+                                              "The line separators typed or pasted were left out."),
+                               mb::OKOnly | mb::Exclamation, AppInfo::Title);
+    });
     // Zooming (from the menu or Ctrl with the mouse wheel) draws the line numbers larger or smaller.
     connect(text1_, &QsciScintillaBase::SCN_ZOOM, this, &frmMain::updateLineNumberWidth);
 }
@@ -371,7 +377,13 @@ void frmMain::updateCaretPanel()
 
 void frmMain::updateLineNumberWidth()
 {
-    // Wide enough for the last line's number, and never narrower than four digits.
+    // Wide enough for the last line's number, and never narrower than four digits. A text shown in
+    // pieces has no numbers to show there: the control would number the pieces (the status bar
+    // still tells the line).
+    if (text1_->showsPieces()) {
+        text1_->setMarginWidth(0, 0);
+        return;
+    }
     const int digits = std::max(4, int(QString::number(text1_->lines()).size()));
     text1_->setMarginWidth(0, QString(digits + 1, u'0'));
 }

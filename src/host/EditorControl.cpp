@@ -1,9 +1,17 @@
 #include "EditorControl.h"
 
 #include "EditorAccessible.h"
+#include "LongLines.h"
 
 #include <Qsci/qscilexer.h>
 
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QMimeData>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -86,9 +94,7 @@ void EditorControl::endQuiet()
 
 QString EditorControl::bytesAt(qsizetype position, qsizetype length) const
 {
-    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
-        static_cast<unsigned long>(position), static_cast<long>(length)));
-    return data ? decodeKeepingMarks(QByteArrayView(data, length)) : QString();
+    return decodeKeepingMarks(withoutBreaks(position, length));
 }
 
 void EditorControl::takeInsertedBytes()
@@ -96,6 +102,12 @@ void EditorControl::takeInsertedBytes()
     const auto [position, length] = std::exchange(pendingBytes_, {0, 0});
     if (length == 0)
         return;
+    if (pieces_) {
+        const QByteArray bytes = withoutBreaks(position, length);
+        if (!bytes.isEmpty())
+            emit bytesChanged(textByte(position), 0, bytes.constData(), bytes.size());
+        return;
+    }
     const auto* text = reinterpret_cast<const char*>(
         SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(position), static_cast<long>(length)));
     emit bytesChanged(position, 0, text, length);
@@ -109,10 +121,15 @@ void EditorControl::noteEdit(int position, int type, int length)
     // The bytes of a quiet edit: a removal is told before it happens, an insertion once it is done (at
     // the next notice or at the end of the edit), so listeners see the changes in their order.
     takeInsertedBytes();
-    if (type & SC_MOD_BEFOREINSERT)
+    if (type & SC_MOD_BEFOREINSERT) {
         pendingBytes_ = {position, length};
-    else
+    } else if (pieces_) {
+        const qsizetype removed = length - LongLines::SeparatorBytes * (breaksBefore(position + length) - breaksBefore(position));
+        if (removed > 0)
+            emit bytesChanged(textByte(position), removed, nullptr, 0);
+    } else {
         emit bytesChanged(position, length, nullptr, 0);
+    }
     // Nobody listens while accessibility is off, even if the interface was once made (Qt makes it for
     // its own purposes too); the offsets would cost the line index for nothing.
     if (!reportEdits_ || !accessibilityListening())
@@ -128,6 +145,153 @@ void EditorControl::noteEdit(int position, int type, int length)
     }
 }
 
+void EditorControl::setPieces(bool on)
+{
+    pieces_ = on;
+    SendScintilla(SCI_SETLINEENDTYPESALLOWED, static_cast<unsigned long>(on ? SC_LINE_END_TYPE_UNICODE : SC_LINE_END_TYPE_DEFAULT));
+    piecesChanged();
+}
+
+void EditorControl::piecesChanged() const
+{
+    breaksValid_ = !pieces_;
+    textBytesValid_ = false;
+    if (!pieces_) {
+        breaks_.clear();
+        breakOffsets_.clear();
+        breakLines_.clear();
+        textBytes_ = QByteArray();
+    }
+}
+
+void EditorControl::ensureBreaks() const
+{
+    if (breaksValid_)
+        return;
+    breaks_.clear();
+    breakOffsets_.clear();
+    breakLines_.clear();
+    // Read on each side of the buffer's gap, which stays where it is; a separator may straddle it.
+    const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+    const auto gap = std::clamp(static_cast<qsizetype>(SendScintilla(SCI_GETGAPPOSITION)), qsizetype{0}, length);
+    const QByteArrayView separator(LongLines::Separator, LongLines::SeparatorBytes);
+    const auto scan = [&](qsizetype from, qsizetype to) {
+        if (to <= from)
+            return;
+        const auto* data = reinterpret_cast<const char*>(
+            SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), static_cast<long>(to - from)));
+        const QByteArrayView part(data, to - from);
+        for (qsizetype at = part.indexOf(separator); at >= 0; at = part.indexOf(separator, at + separator.size()))
+            breaks_.push_back(from + at);
+    };
+    scan(0, gap);
+    for (qsizetype at = std::max<qsizetype>(gap - 2, 0); at < gap && at + 3 <= length; ++at) {
+        if (SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(at)) == '\xE2' - 256
+            && SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(at + 1)) == '\x80' - 256
+            && SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(at + 2)) == '\xA8' - 256)
+            breaks_.push_back(at);
+    }
+    const qsizetype straddling = breaks_.empty() || breaks_.back() < gap - 2 ? gap : breaks_.back() + 3;
+    scan(std::max(gap, straddling), length);
+    std::sort(breaks_.begin(), breaks_.end());
+    breaks_.erase(std::unique(breaks_.begin(), breaks_.end()), breaks_.end());
+    ensureCharacterIndex();
+    for (std::size_t i = 0; i < breaks_.size(); ++i) {
+        // A separator ends its line of the control, as one UTF-16 unit.
+        const auto line = static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(breaks_[i])));
+        breakLines_.push_back(line);
+        const auto next = static_cast<qsizetype>(
+            SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line + 1), SC_LINECHARACTERINDEX_UTF16));
+        breakOffsets_.push_back(next - 1 - static_cast<qsizetype>(i));
+    }
+    breaksValid_ = true;
+}
+
+qsizetype EditorControl::breaksBefore(qsizetype position) const
+{
+    ensureBreaks();
+    return std::lower_bound(breaks_.begin(), breaks_.end(), position) - breaks_.begin();
+}
+
+namespace {
+// How many elements at the start of v pass before(element, index), which holds for a run at the start.
+template<typename T, typename Before>
+qsizetype leadingCount(const std::vector<T>& v, Before before)
+{
+    qsizetype low = 0;
+    qsizetype high = static_cast<qsizetype>(v.size());
+    while (low < high) {
+        const qsizetype mid = (low + high) / 2;
+        if (before(v[static_cast<std::size_t>(mid)], mid))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+} // namespace
+
+qsizetype EditorControl::textByte(qsizetype position) const
+{
+    return pieces_ ? position - LongLines::SeparatorBytes * breaksBefore(position) : position;
+}
+
+qsizetype EditorControl::controlPosition(qsizetype textByte) const
+{
+    if (!pieces_)
+        return textByte;
+    ensureBreaks();
+    // Where a separator stands, the place before it.
+    return textByte
+        + LongLines::SeparatorBytes
+        * leadingCount(breaks_, [&](qsizetype at, qsizetype i) { return at - LongLines::SeparatorBytes * i < textByte; });
+}
+
+int EditorControl::textLine(int controlLine) const
+{
+    if (!pieces_)
+        return controlLine;
+    ensureBreaks();
+    return controlLine - static_cast<int>(std::lower_bound(breakLines_.begin(), breakLines_.end(), controlLine) - breakLines_.begin());
+}
+
+int EditorControl::viewLine(int line) const
+{
+    if (!pieces_)
+        return line;
+    ensureBreaks();
+    return line + static_cast<int>(leadingCount(breakLines_, [&](int at, qsizetype i) { return at - i < line; }));
+}
+
+int EditorControl::lines() const
+{
+    const int count = QsciScintilla::lines();
+    if (!pieces_)
+        return count;
+    ensureBreaks();
+    return count - static_cast<int>(breaks_.size());
+}
+
+QString EditorControl::text(int line) const
+{
+    if (!pieces_)
+        return QsciScintilla::text(line);
+    const auto from = static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(viewLine(line))));
+    const qsizetype to = line + 1 >= lines()
+        ? byteLength()
+        : static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(viewLine(line + 1))));
+    return decodeKeepingMarks(withoutBreaks(from, std::max<qsizetype>(to - from, 0)));
+}
+
+QByteArray EditorControl::withoutBreaks(qsizetype position, qsizetype length) const
+{
+    const auto* data = reinterpret_cast<const char*>(
+        SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(position), static_cast<long>(length)));
+    if (!data)
+        return QByteArray();
+    return pieces_ ? LongLines::withoutPieces(QByteArrayView(data, length)) : QByteArray(data, length);
+}
+
 void EditorControl::takeInsertedText()
 {
     if (pendingInsert_.second > 0 && !accessibleEdits_.empty())
@@ -139,10 +303,19 @@ void EditorControl::keyPressEvent(QKeyEvent* event)
 {
     // Indenting after a brace reads the styles of the text before the caret. Keys that arrive faster
     // than the control paints (a busy machine, a paste of keystrokes) would find that text unstyled.
-    const auto caret = SendScintilla(SCI_GETCURRENTPOS);
-    const auto styled = SendScintilla(SCI_GETENDSTYLED);
-    if (styled < caret)
-        SendScintilla(SCI_COLOURISE, static_cast<unsigned long>(styled), static_cast<long>(caret));
+    // Only the keys that indent need it: colouring up to a caret far down a big file takes long.
+    const QString typed = event->text();
+    if (typed == u"\r" || typed == u"\n" || typed == u"{" || typed == u"}") {
+        const auto caret = SendScintilla(SCI_GETCURRENTPOS);
+        const auto styled = SendScintilla(SCI_GETENDSTYLED);
+        if (styled < caret)
+            SendScintilla(SCI_COLOURISE, static_cast<unsigned long>(styled), static_cast<long>(caret));
+    }
+    if (pieces_ && hasLineSeparator(event->text())) {
+        withoutLineSeparators(QString());
+        event->accept();
+        return;
+    }
     QuietEdits quiet(*this);
     QsciScintilla::keyPressEvent(event);
 }
@@ -150,13 +323,40 @@ void EditorControl::keyPressEvent(QKeyEvent* event)
 void EditorControl::inputMethodEvent(QInputMethodEvent* event)
 {
     QuietEdits quiet(*this);
+    if (pieces_ && hasLineSeparator(event->commitString())) {
+        QInputMethodEvent kept(event->preeditString(), event->attributes());
+        kept.setCommitString(withoutLineSeparators(event->commitString()), event->replacementStart(), event->replacementLength());
+        QsciScintilla::inputMethodEvent(&kept);
+        return;
+    }
     QsciScintilla::inputMethodEvent(event);
 }
 
 void EditorControl::dropEvent(QDropEvent* event)
 {
     QuietEdits quiet(*this);
+    if (pieces_ && event->mimeData()->hasText() && hasLineSeparator(event->mimeData()->text())) {
+        QMimeData kept;
+        kept.setText(withoutLineSeparators(event->mimeData()->text()));
+        QDropEvent keptEvent(event->position(), event->possibleActions(), &kept, event->buttons(), event->modifiers());
+        QsciScintilla::dropEvent(&keptEvent);
+        event->setAccepted(keptEvent.isAccepted());
+        return;
+    }
     QsciScintilla::dropEvent(event);
+}
+
+bool EditorControl::hasLineSeparator(const QString& text) const
+{
+    return text.contains(QChar(0x2028)) || text.contains(QChar(0x2029)) || text.contains(QChar(0x85));
+}
+
+QString EditorControl::withoutLineSeparators(QString text) const
+{
+    text.remove(QChar(0x2028)).remove(QChar(0x2029)).remove(QChar(0x85));
+    auto* self = const_cast<EditorControl*>(this);
+    QMetaObject::invokeMethod(self, [self] { emit self->lineSeparatorsLeftOut(); }, Qt::QueuedConnection);
+    return text;
 }
 
 void EditorControl::mousePressEvent(QMouseEvent* event)
@@ -186,6 +386,11 @@ void EditorControl::cut()
 void EditorControl::paste()
 {
     QuietEdits quiet(*this);
+    const QString clip = QGuiApplication::clipboard()->text();
+    if (pieces_ && hasLineSeparator(clip)) {
+        QsciScintilla::replaceSelectedText(withoutLineSeparators(clip));
+        return;
+    }
     QsciScintilla::paste();
 }
 
@@ -204,19 +409,19 @@ void EditorControl::removeSelectedText()
 void EditorControl::replaceSelectedText(const QString& text)
 {
     QuietEdits quiet(*this);
-    QsciScintilla::replaceSelectedText(text);
+    QsciScintilla::replaceSelectedText(pieces_ && hasLineSeparator(text) ? withoutLineSeparators(text) : text);
 }
 
 void EditorControl::insert(const QString& text)
 {
     QuietEdits quiet(*this);
-    QsciScintilla::insert(text);
+    QsciScintilla::insert(pieces_ && hasLineSeparator(text) ? withoutLineSeparators(text) : text);
 }
 
 void EditorControl::append(const QString& text)
 {
     QuietEdits quiet(*this);
-    QsciScintilla::append(text);
+    QsciScintilla::append(pieces_ && hasLineSeparator(text) ? withoutLineSeparators(text) : text);
 }
 
 EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
@@ -229,7 +434,22 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
         [this](int position, int type, const char* text, int length, int, int, int, int, int, int) {
             noteEdit(position, type, length);
-            if (quietDepth_ > 0)
+            if (quietDepth_ == 0 && pieces_) {
+                // Without the separators, which only the notices before a change can still tell.
+                if (type & SC_MOD_BEFOREINSERT) {
+                    pendingBytes_ = {position, length};
+                } else if (type & SC_MOD_INSERTTEXT) {
+                    takeInsertedBytes();
+                } else if (type & SC_MOD_BEFOREDELETE) {
+                    const qsizetype removed = length
+                        - LongLines::SeparatorBytes * (breaksBefore(position + length) - breaksBefore(position));
+                    if (removed > 0)
+                        emit bytesChanged(textByte(position), removed, nullptr, 0);
+                }
+            }
+            if (type & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE))
+                piecesChanged();
+            if (quietDepth_ > 0 || pieces_)
                 return; // a quiet edit tells its bytes from the notices before each change (noteEdit)
             if (type & SC_MOD_INSERTTEXT) {
                 if (!text) // not every notice carries the bytes; they are in the buffer by now
@@ -240,11 +460,24 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
                 emit bytesChanged(position, length, nullptr, 0);
             }
         });
+    // Colouring a big file up to a far place (Ctrl+End) would hold the window for as long as it takes:
+    // the text before what is shown is coloured in slices between events instead.
+    SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_TOVISIBLE));
+    // The notices before each change tell what a text shown in pieces loses (noteEdit).
+    SendScintilla(SCI_SETMODEVENTMASK,
+        static_cast<unsigned long>(SendScintilla(SCI_GETMODEVENTMASK) | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
     EditorAccessible::install(this);
 }
 
 QByteArrayView EditorControl::utf8View() const
 {
+    if (pieces_) {
+        if (!textBytesValid_) {
+            textBytes_ = withoutBreaks(0, byteLength());
+            textBytesValid_ = true;
+        }
+        return textBytes_;
+    }
     const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
     const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
     return QByteArrayView(data, length);
@@ -252,28 +485,34 @@ QByteArrayView EditorControl::utf8View() const
 
 qsizetype EditorControl::utf8Length() const
 {
-    return static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+    const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
+    return pieces_ ? textByte(length) : length;
 }
 
 void EditorControl::replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByteArray& bytes)
 {
+    const qsizetype from = controlPosition(fromByte);
+    const qsizetype to = controlPosition(std::max(fromByte, toByte));
     SendScintilla(SCI_BEGINUNDOACTION);
-    replaceRange(fromByte, toByte, bytes);
+    replaceRange(from, to, bytes);
     SendScintilla(SCI_ENDUNDOACTION);
 }
 
 qsizetype EditorControl::caretPosition() const
 {
-    return static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS));
+    return textByte(static_cast<qsizetype>(SendScintilla(SCI_GETCURRENTPOS)));
 }
 
 void EditorControl::placeCaret(qsizetype bytePosition)
 {
-    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(std::clamp<qsizetype>(bytePosition, 0, byteLength())));
+    const qsizetype position = controlPosition(std::max<qsizetype>(bytePosition, 0));
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(std::min(position, byteLength())));
 }
 
 QByteArray EditorControl::utf8() const
 {
+    if (pieces_)
+        return QByteArray(utf8View().data(), utf8View().size());
     const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
     const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
     return QByteArray(data, length);
@@ -291,8 +530,9 @@ qsizetype EditorControl::byteLength() const
 
 QStringView EditorControl::decodeText(QString& buffer) const
 {
-    const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
-    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETCHARACTERPOINTER));
+    const QByteArrayView text = utf8View();
+    const qsizetype length = text.size();
+    const char* data = text.data();
     // A buffer far larger than the current document is given back rather than kept.
     if (buffer.capacity() > 2 * length + (1 << 20))
         buffer = QString();
@@ -321,14 +561,33 @@ void EditorControl::replaceRange(qsizetype fromByte, qsizetype toByte, const QBy
             SendScintilla(SCI_RELEASELINECHARACTERINDEX, static_cast<unsigned long>(SC_LINECHARACTERINDEX_UTF16));
     }
     QuietEdits quiet(*this);
+    QByteArray put = bytes;
+    if (pieces_ && LongLines::hasUnicodeLineEnds(put))
+        put = withoutLineSeparators(QString::fromUtf8(put)).toUtf8();
+    // Long lines that come in (a pasted blob, a Replace All over a text in pieces) are put in
+    // pieces too, the text's first ones included, when the text has no line separator of its own.
+    if (put.size() > LongLines::LongLine && lexer() && LongLines::needsPieces(put)) {
+        if (!pieces_ && !LongLines::hasUnicodeLineEnds(utf8View()))
+            setPieces(true);
+        if (pieces_)
+            put = LongLines::makePieces(put);
+    }
     SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(fromByte), static_cast<long>(toByte));
-    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(bytes.size()), bytes.constData());
+    SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(put.size()), put.constData());
 }
 
 void EditorControl::setText(const QString& text)
 {
+    const QByteArray bytes = text.toUtf8();
+    const bool pieces = lexer() && LongLines::needsPieces(bytes);
     const auto length = static_cast<qsizetype>(SendScintilla(SCI_GETTEXTLENGTH));
-    replaceRange(0, length, text.toUtf8());
+    if (pieces || pieces_) {
+        // Separators in the undo history would come back as text once the pieces are gone, or the
+        // other way round: a text shown in pieces, or one that was, comes in as a fresh load.
+        loadUtf8(bytes);
+        return;
+    }
+    replaceRange(0, length, bytes);
     SendScintilla(SCI_GOTOPOS, 0UL);
 }
 
@@ -356,11 +615,16 @@ void EditorControl::replaceAllUtf8(const QByteArray& bytes)
         --suffix;
     if (prefix == old.size() && prefix == bytes.size())
         return;
+    if (pieces_ && LongLines::hasUnicodeLineEnds(bytes)) {
+        // The new text cannot be shown in pieces: it comes in as a fresh load, without undo.
+        loadUtf8(bytes);
+        return;
+    }
 
     const auto caretLine = SendScintilla(SCI_LINEFROMPOSITION, SendScintilla(SCI_GETCURRENTPOS));
     const auto firstLine = SendScintilla(SCI_GETFIRSTVISIBLELINE);
     SendScintilla(SCI_BEGINUNDOACTION);
-    replaceRange(prefix, old.size() - suffix, bytes.mid(prefix, bytes.size() - prefix - suffix));
+    replaceRange(controlPosition(prefix), controlPosition(old.size() - suffix), bytes.mid(prefix, bytes.size() - prefix - suffix));
     SendScintilla(SCI_ENDUNDOACTION);
     const auto lastLine = SendScintilla(SCI_GETLINECOUNT) - 1;
     SendScintilla(SCI_GOTOLINE, static_cast<unsigned long>(std::min(caretLine, lastLine)));
@@ -373,12 +637,17 @@ std::unique_ptr<EditorControl::PreparedLoad> EditorControl::prepareLoad(qsizetyp
     // no accessibility events carrying the whole text, no redraws. That makes it the fast way in.
     auto* loader = reinterpret_cast<ILoader*>(SendScintilla(SCI_CREATELOADER,
         static_cast<unsigned long>(std::max<qsizetype>(expectedBytes, 0) + 1), long(SC_DOCUMENTOPTION_DEFAULT)));
-    return std::unique_ptr<PreparedLoad>(new PreparedLoad(*this, loader));
+    std::unique_ptr<PreparedLoad> load(new PreparedLoad(*this, loader));
+    // Only a lexer lets the control take the separators as line ends.
+    load->allowPieces_ = lexer() != nullptr;
+    return load;
 }
 
-void EditorControl::PreparedLoad::fill(const QByteArray& bytes)
+void EditorControl::PreparedLoad::fill(const QByteArray& text)
 {
     auto* loader = static_cast<ILoader*>(loader_);
+    pieces_ = allowPieces_ && LongLines::needsPieces(text);
+    const QByteArray bytes = pieces_ ? LongLines::makePieces(text) : text;
     if (loader && loader->AddData(bytes.constData(), bytes.size()) == SC_STATUS_OK) {
         document_ = loader->ConvertToDocument();
     } else {
@@ -400,12 +669,15 @@ EditorControl::PreparedLoad::~PreparedLoad()
 void EditorControl::loadPrepared(PreparedLoad& load)
 {
     if (load.document_) {
+        pieces_ = load.pieces_;
         adoptDocument(load.document_);
         load.document_ = nullptr;
     } else {
+        setPieces(load.pieces_);
         loadByAppending(load.fallback_);
         load.fallback_.clear();
     }
+    setPieces(load.pieces_);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_SETSAVEPOINT);
     SendScintilla(SCI_GOTOPOS, 0UL);
@@ -481,6 +753,10 @@ void EditorControl::reattachLexer()
         SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(lexer->lexerId()));
     SendScintilla(SCI_SETPROPERTY, "fold", "1");
     SendScintilla(SCI_SETPROPERTY, "fold.html", "1");
+    // Which line ends the document takes depends on its lexer (LongLines).
+    SendScintilla(SCI_SETLINEENDTYPESALLOWED,
+        static_cast<unsigned long>(pieces_ ? SC_LINE_END_TYPE_UNICODE : SC_LINE_END_TYPE_DEFAULT));
+    SendScintilla(SCI_SETLINEENDTYPESALLOWED, SC_LINE_END_TYPE_UNICODE);
     for (int set = 0; set <= KeywordSetMax; ++set) {
         const char* keywords = lexer->keywords(set + 1);
         SendScintilla(SCI_SETKEYWORDS, static_cast<unsigned long>(set), keywords ? keywords : "");
@@ -524,6 +800,21 @@ void EditorControl::ensureCharacterIndex() const
 }
 
 qsizetype EditorControl::offsetOfPosition(qsizetype pos) const
+{
+    return pieces_ ? rawOffset(pos) - breaksBefore(pos) : rawOffset(pos);
+}
+
+qsizetype EditorControl::positionOfOffset(qsizetype offset) const
+{
+    if (!pieces_ || offset <= 0)
+        return rawPosition(offset);
+    ensureBreaks();
+    // Where a separator stands, the place before it.
+    const auto before = std::lower_bound(breakOffsets_.begin(), breakOffsets_.end(), offset) - breakOffsets_.begin();
+    return rawPosition(offset + before);
+}
+
+qsizetype EditorControl::rawOffset(qsizetype pos) const
 {
     ensureCharacterIndex();
     const auto line = static_cast<long>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos)));
@@ -573,7 +864,7 @@ QList<std::pair<qsizetype, qsizetype>> EditorControl::indicatorRanges(int indica
     return ranges;
 }
 
-qsizetype EditorControl::positionOfOffset(qsizetype offset) const
+qsizetype EditorControl::rawPosition(qsizetype offset) const
 {
     if (offset <= 0)
         return 0;
@@ -622,9 +913,7 @@ QString EditorControl::SelText() const
 {
     const auto start = static_cast<qsizetype>(SendScintilla(SCI_GETSELECTIONSTART));
     const auto end = static_cast<qsizetype>(SendScintilla(SCI_GETSELECTIONEND));
-    const auto* data = reinterpret_cast<const char*>(SendScintilla(SCI_GETRANGEPOINTER,
-        static_cast<unsigned long>(start), static_cast<long>(end - start)));
-    return decodeKeepingMarks(QByteArrayView(data, end - start));
+    return bytesAt(start, end - start);
 }
 
 void EditorControl::setSelText(const QString& text)
@@ -639,11 +928,13 @@ void EditorControl::setSelText(const QString& text)
 int EditorControl::caretLine() const
 {
     const auto pos = SendScintilla(SCI_GETCURRENTPOS);
-    return static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos))) + 1;
+    return textLine(static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos)))) + 1;
 }
 
 int EditorControl::caretColumn() const
 {
+    if (pieces_)
+        return static_cast<int>(caretOffset() - offsetOfLine(caretLine() - 1)) + 1;
     const auto pos = static_cast<long>(SendScintilla(SCI_GETCURRENTPOS));
     const auto line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(pos));
     const auto lineStart = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
@@ -772,6 +1063,8 @@ qsizetype EditorControl::offsetOfLine(int line) const
         return 0;
     if (line >= lines())
         return textLength();
+    if (pieces_)
+        return offsetOfPosition(static_cast<qsizetype>(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(viewLine(line)))));
     ensureCharacterIndex();
     return static_cast<qsizetype>(
         SendScintilla(SCI_INDEXPOSITIONFROMLINE, static_cast<unsigned long>(line), SC_LINECHARACTERINDEX_UTF16));
@@ -782,14 +1075,16 @@ void EditorControl::replaceOffsets(qsizetype from, qsizetype to, const QString& 
     const qsizetype fromByte = positionOfOffset(from);
     const qsizetype toByte = positionOfOffset(std::max(from, to));
     const QByteArray bytes = text.toUtf8();
-    replaceUtf8(fromByte, toByte, bytes);
+    SendScintilla(SCI_BEGINUNDOACTION);
+    replaceRange(fromByte, toByte, bytes);
+    SendScintilla(SCI_ENDUNDOACTION);
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(fromByte + bytes.size()));
 }
 
 void EditorControl::goToLine(int line)
 {
-    const auto count = static_cast<int>(SendScintilla(SCI_GETLINECOUNT));
-    const auto index = static_cast<unsigned long>(std::clamp(line, 1, std::max(count, 1)) - 1);
+    const int count = lines();
+    const auto index = static_cast<unsigned long>(viewLine(std::clamp(line, 1, std::max(count, 1)) - 1));
     SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, index);
     SendScintilla(SCI_GOTOLINE, index);
     SendScintilla(SCI_VERTICALCENTRECARET);
@@ -797,14 +1092,14 @@ void EditorControl::goToLine(int line)
 
 void EditorControl::setFirstShownLine(int line)
 {
-    const auto index = static_cast<unsigned long>(std::max(line, 1) - 1);
+    const auto index = static_cast<unsigned long>(viewLine(std::max(line, 1) - 1));
     SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(SendScintilla(SCI_VISIBLEFROMDOCLINE, index)));
 }
 
 int EditorControl::firstShownLine() const
 {
     const auto shown = SendScintilla(SCI_GETFIRSTVISIBLELINE);
-    return static_cast<int>(SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(shown))) + 1;
+    return textLine(static_cast<int>(SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(shown)))) + 1;
 }
 
 int EditorControl::linesShown() const

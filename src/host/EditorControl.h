@@ -40,6 +40,15 @@ public:
     // Length of Text in UTF-16 code units.
     qsizetype textLength() const;
 
+    // Lines longer than LongLines::LongLine are shown in pieces (see LongLines.h); everything here
+    // still speaks of the text itself, its lines included. lines() and text(line) hide the control's
+    // own, which count the pieces; viewLine is the control's line where a 0-based line starts.
+    bool showsPieces() const { return pieces_; }
+    int lines() const;
+    QString text(int line) const;
+    using QsciScintilla::text;
+    int viewLine(int line) const;
+
     // The raw UTF-8 contents, NULs included, and their replacement in one step. loadUtf8 is the fast
     // path for whole files: the undo history starts empty and the text counts as unmodified.
     QByteArray utf8() const;
@@ -77,6 +86,8 @@ public:
         void* loader_ = nullptr; // Scintilla's loader; null once it has become a document
         void* document_ = nullptr;
         QByteArray fallback_;
+        bool allowPieces_ = false;
+        bool pieces_ = false;
     };
     std::unique_ptr<PreparedLoad> prepareLoad(qsizetype expectedBytes);
     void loadPrepared(PreparedLoad& load);
@@ -165,6 +176,9 @@ signals:
     // of that moment; only after reportEditsForAccessibility.
     void accessibleTextInserted(qsizetype offset, const QString& text);
     void accessibleTextRemoved(qsizetype offset, const QString& text);
+    // A text shown in pieces cannot take a line separator of its own (U+2028, U+2029, U+0085): one
+    // that was typed or pasted there was left out.
+    void lineSeparatorsLeftOut();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -203,4 +217,27 @@ private:
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
     qsizetype byteLength() const;
     qsizetype clampedPosition(qsizetype offset) const;
+
+    // Pieces: the control's positions (bytes, lines, UTF-16 offsets with the separators) against the
+    // text's. The separators are found again after every change, when next needed.
+    void setPieces(bool on);
+    bool hasLineSeparator(const QString& text) const;
+    // text without line separators, and lineSeparatorsLeftOut told once back in the event loop.
+    QString withoutLineSeparators(QString text) const;
+    void piecesChanged() const;
+    void ensureBreaks() const;
+    qsizetype breaksBefore(qsizetype position) const;
+    qsizetype textByte(qsizetype position) const;
+    qsizetype controlPosition(qsizetype textByte) const;
+    int textLine(int controlLine) const;
+    QByteArray withoutBreaks(qsizetype position, qsizetype length) const;
+    qsizetype rawOffset(qsizetype position) const;
+    qsizetype rawPosition(qsizetype offset) const;
+    bool pieces_ = false;
+    mutable bool breaksValid_ = true;
+    mutable std::vector<qsizetype> breaks_;       // control positions of the separators
+    mutable std::vector<qsizetype> breakOffsets_; // UTF-16 offsets in the text where they stand
+    mutable std::vector<int> breakLines_;          // the control's lines they end
+    mutable QByteArray textBytes_;                 // the text without them, for utf8View
+    mutable bool textBytesValid_ = false;
 };

@@ -49,7 +49,7 @@ bool DiagnosticMarks::mark(int line, bool isError, const QString& message)
 {
     if (line < 0 || line >= text1_.lines())
         return false;
-    const int handle = text1_.markerAdd(line, isError ? ErrorMarker : WarningMarker);
+    const int handle = text1_.markerAdd(text1_.viewLine(line), isError ? ErrorMarker : WarningMarker);
     if (handle < 0)
         return false;
     marks_.push_back({handle, message});

@@ -181,15 +181,16 @@ void JavaTools::markLastCompile()
 void JavaTools::goToLine(int line, int column)
 {
     const int index = std::clamp(line - 1, 0, std::max(text1_.lines() - 1, 0));
-    text1_.setCursorPosition(index, 0);
+    qsizetype offset = text1_.offsetOfLine(index);
     if (column > 0) {
         // A line shorter than the column (the text changed since) keeps the caret at its end.
         QString text = text1_.text(index);
         while (text.endsWith(u'\n') || text.endsWith(u'\r'))
             text.chop(1);
-        text1_.setSelStart(text1_.offsetOfLine(index) + std::min<qsizetype>(column, text.size()));
+        offset += std::min<qsizetype>(column, text.size());
     }
-    text1_.ensureLineVisible(index);
+    text1_.setSelStart(offset);
+    text1_.ensureCursorVisible();
     text1_.setFocus();
 }
 
