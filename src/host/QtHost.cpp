@@ -161,16 +161,19 @@ private:
         titleFont.setBold(true);
         const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) + 60;
         const QSize needed = layout()->totalMinimumSize();
-        setFixedSize(std::min(std::max(needed.width(), titleWidth), screenArea.width()),
-                     std::min(needed.height(), screenArea.height()));
+        const QSize size(std::min(std::max(needed.width(), titleWidth), screenArea.width()),
+                         std::min(needed.height(), screenArea.height()));
+        setFixedSize(size);
         layout()->activate();
-        placeOver(parentWidget() ? parentWidget()->window() : nullptr, screenArea);
+        placeOver(parentWidget() ? parentWidget()->window() : nullptr, size, screenArea);
         QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
     }
 
     // Centred over the window it belongs to, title bar and frame on the screen. Until the window
-    // manager has framed the box, the owner's frame is the best guess of the box's.
-    void placeOver(const QWidget* owner, const QRect& screenArea)
+    // manager has framed the box, the owner's frame is the best guess of the box's. The size is the
+    // one just asked for: the window system may not have taken it yet, and a box centred with its
+    // old size would reach past the screen's edge once it grows.
+    void placeOver(const QWidget* owner, const QSize& size, const QRect& screenArea)
     {
         const auto frameOf = [](const QWidget* window) {
             const QRect outer = window->frameGeometry();
@@ -181,7 +184,7 @@ private:
         QMargins frame = frameOf(this);
         if (frame.isNull() && owner)
             frame = frameOf(owner);
-        QRect framed = rect().marginsAdded(frame);
+        QRect framed = QRect(QPoint(), size).marginsAdded(frame);
         framed.moveCenter(owner ? owner->frameGeometry().center() : screenArea.center());
         const int left = std::clamp(framed.left(), screenArea.left(), std::max(screenArea.left(), screenArea.right() + 1 - framed.width()));
         const int top = std::clamp(framed.top(), screenArea.top(), std::max(screenArea.top(), screenArea.bottom() + 1 - framed.height()));
