@@ -148,8 +148,16 @@ void EditorControl::noteEdit(int position, int type, int length)
 void EditorControl::setPieces(bool on)
 {
     pieces_ = on;
-    SendScintilla(SCI_SETLINEENDTYPESALLOWED, static_cast<unsigned long>(on ? SC_LINE_END_TYPE_UNICODE : SC_LINE_END_TYPE_DEFAULT));
+    allowLineEnds();
     piecesChanged();
+}
+
+void EditorControl::allowLineEnds()
+{
+    // Changing them counts the lines again, which a big file feels.
+    const long wanted = pieces_ ? SC_LINE_END_TYPE_UNICODE : SC_LINE_END_TYPE_DEFAULT;
+    if (SendScintilla(SCI_GETLINEENDTYPESALLOWED) != wanted)
+        SendScintilla(SCI_SETLINEENDTYPESALLOWED, static_cast<unsigned long>(wanted));
 }
 
 void EditorControl::piecesChanged() const
@@ -754,9 +762,7 @@ void EditorControl::reattachLexer()
     SendScintilla(SCI_SETPROPERTY, "fold", "1");
     SendScintilla(SCI_SETPROPERTY, "fold.html", "1");
     // Which line ends the document takes depends on its lexer (LongLines).
-    SendScintilla(SCI_SETLINEENDTYPESALLOWED,
-        static_cast<unsigned long>(pieces_ ? SC_LINE_END_TYPE_UNICODE : SC_LINE_END_TYPE_DEFAULT));
-    SendScintilla(SCI_SETLINEENDTYPESALLOWED, SC_LINE_END_TYPE_UNICODE);
+    allowLineEnds();
     for (int set = 0; set <= KeywordSetMax; ++set) {
         const char* keywords = lexer->keywords(set + 1);
         SendScintilla(SCI_SETKEYWORDS, static_cast<unsigned long>(set), keywords ? keywords : "");

@@ -221,6 +221,7 @@ private:
     // Pieces: the control's positions (bytes, lines, UTF-16 offsets with the separators) against the
     // text's. The separators are found again after every change, when next needed.
     void setPieces(bool on);
+    void allowLineEnds();
     bool hasLineSeparator(const QString& text) const;
     // text without line separators, and lineSeparatorsLeftOut told once back in the event loop.
     QString withoutLineSeparators(QString text) const;

@@ -145,6 +145,18 @@ TEST_F(PiecesTest, LongLinesThatComeInArePutInPiecesToo)
     EXPECT_EQ(replayed, editor.utf8());
 }
 
+TEST(LongLinesWhole, ATextOfShortLinesTakesLineSeparatorsAsCharacters)
+{
+    EditorControl editor;
+    editor.setLexer(new QsciLexerJava(&editor));
+    const QString text = QStringLiteral("a\u2028b\u0085c\r\nd");
+    editor.loadUtf8(text.toUtf8());
+    EXPECT_FALSE(editor.showsPieces());
+    EXPECT_EQ(editor.lines(), 2);
+    EXPECT_EQ(editor.QsciScintilla::lines(), 2);
+    EXPECT_EQ(editor.offsetOfLine(1), 7);
+}
+
 TEST_F(PiecesTest, ALineSeparatorOfItsOwnIsLeftOutAndSaidSo)
 {
     QSignalSpy leftOut(&editor, &EditorControl::lineSeparatorsLeftOut);
