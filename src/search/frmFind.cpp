@@ -2,7 +2,6 @@
 
 #include "Search.h"
 #include "SearchSettings.h"
-#include "host/AppInfo.h"
 #include "host/DialogLayout.h"
 #include "host/EditorControl.h"
 #include "host/MessageBoxService.h"
@@ -12,13 +11,11 @@
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 
 #include <limits>
 
@@ -31,18 +28,7 @@ using DialogLayout::twipsRect;
 
 frmFind* frmFind::showDialog(EditorControl& text1, MessageBoxService& messages)
 {
-    if (!current) {
-        current = new frmFind(text1, messages);
-        current->move(px(1500), px(1875));
-        current->show();
-    } else {
-        // Already open: only brought to the front, with whatever the user has typed so far.
-        current->target(text1, messages);
-        current->show();
-        current->raise();
-    }
-    current->activateWindow();
-    return current;
+    return showOne(current, text1, messages, [&] { return new frmFind(text1, messages); });
 }
 
 frmFind* frmFind::instance()
@@ -56,35 +42,14 @@ void frmFind::unload()
         current->close();
 }
 
-frmFind::frmFind(EditorControl& text1, MessageBoxService& messages) : QDialog(nullptr)
+frmFind::frmFind(EditorControl& text1, MessageBoxService& messages)
+    : SearchDialog(text1, messages, QStringLiteral("frmFind"), QStringLiteral("Find"), QStringLiteral("edit-find"), 4950, 1395)
 {
-    setObjectName(QStringLiteral("frmFind"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setWindowTitle(AppInfo::TitlePrefix + QStringLiteral("Find"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("edit-find"),
-                                   style()->standardIcon(QStyle::SP_FileDialogContentsView)));
-    setFont(DialogLayout::dialogFont());
-    setFixedSize(px(4950), px(1395));
-
-    target(text1, messages);
     createControls();
     Form_Load();
 }
 
 frmFind::~frmFind() = default;
-
-void frmFind::target(EditorControl& text1, MessageBoxService& messages)
-{
-    if (text1_ != &text1) {
-        disconnect(editorGone_);
-        // A dialog whose editor has gone has nothing left to search.
-        editorGone_ = connect(&text1, &QObject::destroyed, this, [this] { close(); });
-    }
-    text1_ = &text1;
-    messages_ = &messages;
-}
 
 void frmFind::createControls()
 {

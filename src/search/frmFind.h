@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "SearchDialog.h"
+
 #include <QPointer>
 
 #include <optional>
@@ -16,7 +17,7 @@ class QRadioButton;
 
 // The modeless find dialog. At most one exists: show() creates it on first use and brings it to the
 // front otherwise (showDialog); it destroys itself when closed. Its choices are kept in searchSettings().
-class frmFind : public QDialog {
+class frmFind : public SearchDialog {
     Q_OBJECT
 
 public:
@@ -55,11 +56,7 @@ protected:
 private:
     frmFind(EditorControl& text1, MessageBoxService& messages);
     void createControls();
-    void target(EditorControl& text1, MessageBoxService& messages);
 
-    QPointer<EditorControl> text1_;
-    MessageBoxService* messages_ = nullptr;
-    QMetaObject::Connection editorGone_;
     // The find text of the last search while the dialog shows it unedited since then; returning to it
     // by editing counts as no change. Empty when the stored text was never searched.
     std::optional<QString> searchedText_;

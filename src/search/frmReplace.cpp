@@ -2,7 +2,6 @@
 
 #include "Search.h"
 #include "SearchSettings.h"
-#include "host/AppInfo.h"
 #include "host/DialogLayout.h"
 #include "host/EditorControl.h"
 
@@ -10,13 +9,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 
 #include <limits>
 
@@ -51,17 +48,7 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& caption
 
 frmReplace* frmReplace::showDialog(EditorControl& text1, MessageBoxService& messages)
 {
-    if (!current) {
-        current = new frmReplace(text1, messages);
-        current->move(px(1500), px(1875));
-        current->show();
-    } else {
-        current->target(text1, messages);
-        current->show();
-        current->raise();
-    }
-    current->activateWindow();
-    return current;
+    return showOne(current, text1, messages, [&] { return new frmReplace(text1, messages); });
 }
 
 frmReplace* frmReplace::instance()
@@ -75,34 +62,14 @@ void frmReplace::unload()
         current->close();
 }
 
-frmReplace::frmReplace(EditorControl& text1, MessageBoxService& messages) : QDialog(nullptr)
+frmReplace::frmReplace(EditorControl& text1, MessageBoxService& messages)
+    : SearchDialog(text1, messages, QStringLiteral("frmReplace"), QStringLiteral("Replace"), QStringLiteral("edit-find-replace"), 6135, 1980)
 {
-    setObjectName(QStringLiteral("frmReplace"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setWindowTitle(AppInfo::TitlePrefix + QStringLiteral("Replace"));
-    setWindowIcon(QIcon::fromTheme(QStringLiteral("edit-find-replace"),
-                                   style()->standardIcon(QStyle::SP_FileDialogContentsView)));
-    setFont(DialogLayout::dialogFont());
-    setFixedSize(px(6135), px(1980));
-
-    target(text1, messages);
     createControls();
     Form_Load();
 }
 
 frmReplace::~frmReplace() = default;
-
-void frmReplace::target(EditorControl& text1, MessageBoxService& messages)
-{
-    if (text1_ != &text1) {
-        disconnect(editorGone_);
-        editorGone_ = connect(&text1, &QObject::destroyed, this, [this] { close(); });
-    }
-    text1_ = &text1;
-    messages_ = &messages;
-}
 
 void frmReplace::createControls()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "SearchDialog.h"
+
 #include <QPointer>
 
 class EditorControl;
@@ -15,7 +16,7 @@ class QRadioButton;
 // The modeless replace dialog. At most one exists (showDialog); it stays open from one replacement
 // to the next and destroys itself when closed. It shares its choices with the find dialog through
 // searchSettings(), and searches with the same search.
-class frmReplace : public QDialog {
+class frmReplace : public SearchDialog {
     Q_OBJECT
 
 public:
@@ -53,12 +54,8 @@ protected:
 private:
     frmReplace(EditorControl& text1, MessageBoxService& messages);
     void createControls();
-    void target(EditorControl& text1, MessageBoxService& messages);
     // Puts what the dialog shows into the search settings; false when there is no editor left.
     bool store();
     int direction() const;
 
-    QPointer<EditorControl> text1_;
-    MessageBoxService* messages_ = nullptr;
-    QMetaObject::Connection editorGone_;
 };
