@@ -5,7 +5,7 @@
 //   cmake -S . -B build-rel -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_BENCH=ON -DTOLVANE_BUILD_TESTS=OFF
 //   cmake --build build-rel && build-rel/bench/check_service_bench
 #include "app/frmMain.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CompileService.h"

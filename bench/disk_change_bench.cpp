@@ -5,8 +5,8 @@
 //   build-rel/bench/disk_change_bench [--size-mb=100] [google benchmark flags]
 
 #include "document/DiskWatch.h"
+#include "editor/EditorControl.h"
 #include "host/ContentHash.h"
-#include "host/EditorControl.h"
 #include "host/QtFileStore.h"
 
 #include <benchmark/benchmark.h>

@@ -3,11 +3,11 @@
 // each way and each case mode; once over the text alone and once along the whole path from the
 // editor (taking its text, searching, selecting), also as the first search after loading. And
 // Replace All over a 100 MB document.
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "host/MessageBoxService.h"
 #include "search/FindIt.h"
-#include "search/SearchSettings.h"
 #include "search/Search.h"
+#include "search/SearchSettings.h"
 
 #include <benchmark/benchmark.h>
 

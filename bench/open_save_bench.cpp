@@ -8,11 +8,13 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "document/FileCodec.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "host/HostServices.h"
 #include "host/QtFileStore.h"
 
 #include <benchmark/benchmark.h>
+
+#include <Qsci/qsciscintilla.h>
 
 #include <QApplication>
 #include <QDir>
@@ -123,7 +125,7 @@ void BM_DominantLineEnd(benchmark::State& state)
 void BM_EditorAppendText(benchmark::State& state)
 {
     Fixture& f = fixture();
-    EditorControl& text1 = f.window->Text1();
+    QsciScintilla& text1 = *f.window->Text1().findChild<QsciScintilla*>();
     for (auto _ : state) {
         text1.SendScintilla(QsciScintilla::SCI_SETUNDOCOLLECTION, 0UL);
         text1.SendScintilla(QsciScintilla::SCI_CLEARALL);

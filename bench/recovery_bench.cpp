@@ -9,8 +9,8 @@
 #include "document/Document.h"
 #include "document/Recovery.h"
 #include "document/RecoveryJournal.h"
+#include "editor/EditorControl.h"
 #include "host/CommonDialog.h"
-#include "host/EditorControl.h"
 #include "host/HostServices.h"
 
 #include <benchmark/benchmark.h>
@@ -62,7 +62,7 @@ struct Fixture {
         cd1 = host.makeFileDialog(editor.get());
         document = std::make_unique<Document>(*editor, *cd1, host);
         if (withRecovery)
-            recovery = std::make_unique<Recovery>(*document, *editor, host, dir.filePath("state"));
+            recovery = std::make_unique<Recovery>(*document, host, dir.filePath("state"));
         document->loadFile(path);
     }
     ~Fixture()

@@ -3,13 +3,14 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "document/Recovery.h"
+#include "editor/EditorControl.h"
 #include "host/AppInfo.h"
 #include "host/ContentHash.h"
 #include "host/HostError.h"
-#include "host/EditorControl.h"
 #include "host/HostServices.h"
 #include "host/LocalFileName.h"
 #include "host/QtFileStore.h"
+#include "javatools/JavaLookup.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -167,9 +168,10 @@ int runTolvane(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.png")));
 
     HostServices host = makeQtHost();
+    host.checkServiceCommand = [] { return ::checkServiceCommand(); };
     frmMain window(host);
 
-    Recovery recovery(window.document(), window.Text1(), host, Recovery::defaultStateFolder());
+    Recovery recovery(window.document(), host, Recovery::defaultStateFolder());
     // Unsaved changes an earlier run left behind are offered once the window shows and the file
     // named on the command line is in it, so that neither replaces the other.
     const auto offerRecovery = [&recovery] { recovery.offerOrphans(); };

@@ -5,9 +5,9 @@
 #include "about/About.h"
 #include "document/Document.h"
 #include "document/EditCommands.h"
+#include "editor/EditorControl.h"
 #include "host/AppInfo.h"
 #include "host/DialogLayout.h"
-#include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
@@ -15,10 +15,6 @@
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
 #include "search/Search.h"
-
-#include <Qsci/qscicommand.h>
-#include <Qsci/qscicommandset.h>
-#include <Qsci/qscilexerjava.h>
 
 #include <QCloseEvent>
 #include <QColor>
@@ -39,42 +35,6 @@
 #include <cmath>
 
 namespace {
-double relativeLuminance(const QColor& colour)
-{
-    const auto channel = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
-}
-
-double contrastRatio(const QColor& a, const QColor& b)
-{
-    const double la = relativeLuminance(a);
-    const double lb = relativeLuminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The highlighting's colours are made for light paper. The paper stays light in a dark desktop theme
-// too, and a colour too pale to read on it (4.5:1 at least) is darkened until it is readable.
-void keepReadableOnLightPaper(QsciLexer& lexer)
-{
-    lexer.setDefaultPaper(Qt::white);
-    lexer.setDefaultColor(Qt::black);
-    for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
-        if (lexer.description(style).isEmpty())
-            continue;
-        QColor paper = lexer.paper(style);
-        if (contrastRatio(Qt::black, paper) < 4.5) {
-            paper = Qt::white;
-            lexer.setPaper(paper, style);
-        }
-        QColor colour = lexer.color(style).toHsv();
-        while (contrastRatio(colour, paper) < 4.5 && colour.valueF() > 0)
-            colour.setHsvF(colour.hsvHueF(), colour.hsvSaturationF(), std::max(0.0F, colour.valueF() - 0.05F));
-        lexer.setColor(colour.toRgb(), style);
-    }
-}
-
 // The toolbar band is its buttons' height and a pixel of frame above and below.
 class ToolbarBandStyle : public QProxyStyle {
 public:
@@ -141,46 +101,10 @@ void frmMain::createEditor()
     font.setStyleHint(QFont::Serif);
     font.setPointSizeF(11.25);
 
-    auto* lexer = new QsciLexerJava(text1_);
-    lexer->setDefaultFont(font);
-    lexer->setFont(font, -1);
-    keepReadableOnLightPaper(*lexer);
-    text1_->setLexer(lexer);
-    text1_->setFont(font);
-    text1_->setCaretForegroundColor(Qt::black);
-
-    text1_->setMarginType(0, QsciScintilla::NumberMargin);
-    text1_->setMarginLineNumbers(0, true);
-    text1_->setMarginsFont(font);
-    updateLineNumberWidth();
-    text1_->setBraceMatching(QsciScintilla::SloppyBraceMatch);
-    text1_->setAutoIndent(true);
-    text1_->setTabWidth(4);
-
+    text1_->showJava(font);
     // Cut, Copy, Paste and Select All go through the Edit menu's commands (and the host's clipboard),
     // so the control must not take their keys for itself.
-    for (QsciCommand* command : text1_->standardCommands()->commands()) {
-        switch (command->command()) {
-        case QsciCommand::SelectionCut:
-        case QsciCommand::SelectionCopy:
-        case QsciCommand::Paste:
-        case QsciCommand::SelectAll:
-            command->setKey(0);
-            command->setAlternateKey(0);
-            break;
-        case QsciCommand::Undo:
-        case QsciCommand::Redo:
-        case QsciCommand::ZoomIn:
-        case QsciCommand::ZoomOut:
-            // These keys belong to menu items (Edit and View), which show them.
-            command->setKey(0);
-            if (command->command() != QsciCommand::Undo)
-                command->setAlternateKey(0);
-            break;
-        default:
-            break;
-        }
-    }
+    text1_->leaveMenuKeysToMenus();
 
     // The editor sits in a frame of its own, so that a notice can take a strip above it.
     auto* central = new QWidget(this);
@@ -191,16 +115,13 @@ void frmMain::createEditor()
     layout->addWidget(text1_);
     setCentralWidget(central);
     connect(text1_, &EditorControl::Change, this, &frmMain::Text1_Change);
-    connect(text1_, &QsciScintilla::cursorPositionChanged, this, &frmMain::updateCaretPanel);
-    connect(text1_, &QsciScintilla::linesChanged, this, &frmMain::updateLineNumberWidth);
+    connect(text1_, &EditorControl::cursorPositionChanged, this, &frmMain::updateCaretPanel);
     connect(text1_, &EditorControl::lineSeparatorsLeftOut, this, [this] {
         host_.messageBox->show(QStringLiteral("This file has lines too long to show whole, so it is shown in pieces, "
                                               "and a line separator (U+2028, U+2029 or U+0085) cannot be put into it. "
                                               "The line separators typed or pasted were left out."),
                                mb::OKOnly | mb::Exclamation, AppInfo::Title);
     });
-    // Zooming (from the menu or Ctrl with the mouse wheel) draws the line numbers larger or smaller.
-    connect(text1_, &QsciScintillaBase::SCN_ZOOM, this, &frmMain::updateLineNumberWidth);
 }
 
 QAction* frmMain::addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
@@ -373,19 +294,6 @@ void frmMain::updateCaretPanel()
 {
     caretPanel_->setText(QStringLiteral("Line %1, Col %2").arg(text1_->caretLine()).arg(text1_->caretColumn()));
     caretPanel_->setAccessibleDescription(caretPanel_->text());
-}
-
-void frmMain::updateLineNumberWidth()
-{
-    // Wide enough for the last line's number, and never narrower than four digits. A text shown in
-    // pieces has no numbers to show there: the control would number the pieces (the status bar
-    // still tells the line).
-    if (text1_->showsPieces()) {
-        text1_->setMarginWidth(0, 0);
-        return;
-    }
-    const int digits = std::max(4, int(QString::number(text1_->lines()).size()));
-    text1_->setMarginWidth(0, QString(digits + 1, u'0'));
 }
 
 void frmMain::Text1_Change()

@@ -67,7 +67,6 @@ public:
     void Timer1_Timer();
     void Text1_Change();
     void updateCaretPanel();
-    void updateLineNumberWidth();
 
 protected:
     bool event(QEvent* event) override;

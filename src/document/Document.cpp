@@ -1,8 +1,8 @@
 #include "Document.h"
 
+#include "editor/EditorControl.h"
 #include "host/CommonDialog.h"
 #include "host/ContentHash.h"
-#include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
@@ -11,14 +11,14 @@
 const QString Document::Filter = QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*");
 
 namespace {
-QsciScintilla::EolMode eolModeOf(LineEnd lineEnd)
+EditorControl::LineEnd eolModeOf(LineEnd lineEnd)
 {
     switch (lineEnd) {
-    case LineEnd::LF: return QsciScintilla::EolUnix;
-    case LineEnd::CR: return QsciScintilla::EolMac;
+    case LineEnd::LF: return EditorControl::LineEnd::LF;
+    case LineEnd::CR: return EditorControl::LineEnd::CR;
     case LineEnd::CRLF: break;
     }
-    return QsciScintilla::EolWindows;
+    return EditorControl::LineEnd::CRLF;
 }
 
 QString encodingName(TextEncoding encoding)
@@ -30,7 +30,9 @@ QString encodingName(TextEncoding encoding)
 Document::Document(EditorControl& text1, CommonDialog& cd1, HostServices& host, QObject* parent)
     : QObject(parent), text1_(text1), cd1_(cd1), host_(host)
 {
-    connect(&text1_, &QsciScintilla::modificationChanged, this, &Document::modifiedChanged);
+    connect(&text1_, &EditorControl::modificationChanged, this, &Document::modifiedChanged);
+    connect(&text1_, &EditorControl::Change, this, &Document::textChanged);
+    connect(&text1_, &EditorControl::bytesChanged, this, &Document::bytesChanged);
     disk_ = new DiskWatch(*host_.files, host_.fileWatcher.get(), this);
     connect(disk_, &DiskWatch::changed, this, &Document::onDiskChange);
     connect(disk_, &DiskWatch::fileEvent, this, &Document::checkDisk);
@@ -104,11 +106,14 @@ void Document::reloadFromDisk()
     quint64 hash = 0;
     if (!readFile(path, stat, decoded, hash))
         return;
-    text1_.replaceAllUtf8(decoded.utf8);
-    applyFormat(decoded.format);
-    fileFormat_ = decoded.format;
-    text1_.markSaved();
-    disk_->follow(path, stat, hash);
+    takeFile({path, decoded.format, stat, hash}, [&](EditorControl& text1) { text1.replaceAllUtf8(decoded.utf8); });
+}
+
+void Document::takeFile(const IncomingFile& file, const std::function<void(EditorControl&)>& putText)
+{
+    putText(text1_);
+    setCurrentFile(file.path, file.format);
+    disk_->follow(file.path, file.stat, file.hash);
     diskMissing_ = false;
     emit diskChangeNoticed(DiskChange::None);
 }
@@ -124,10 +129,35 @@ bool Document::Modified() const
     return text1_.isModified();
 }
 
+QString Document::text() const
+{
+    return text1_.Text();
+}
+
+QByteArrayView Document::bytes() const
+{
+    return text1_.utf8View();
+}
+
+qsizetype Document::byteCount() const
+{
+    return text1_.utf8Length();
+}
+
+const void* Document::textId() const
+{
+    return text1_.documentId();
+}
+
+void Document::replaceBytes(qsizetype from, qsizetype to, const QByteArray& bytes)
+{
+    text1_.replaceUtf8(from, to, bytes);
+}
+
 void Document::applyFormat(const FileFormat& format)
 {
     format_ = format;
-    text1_.setEolMode(eolModeOf(format.lineEnd));
+    text1_.setLineEnd(eolModeOf(format.lineEnd));
 }
 
 void Document::startNew(const QString& name, const QString& text, bool keepFileName)
@@ -245,22 +275,14 @@ bool Document::loadFile(const QString& path)
     quint64 hash = 0;
     if (!readFile(path, stat, decoded, hash))
         return false;
-    text1_.loadUtf8(decoded.utf8);
-    setCurrentFile(path, decoded.format);
-    disk_->follow(path, stat, hash);
-    diskMissing_ = false;
-    emit diskChangeNoticed(DiskChange::None);
+    takeFile({path, decoded.format, stat, hash}, [&](EditorControl& text1) { text1.loadUtf8(decoded.utf8); });
     return true;
 }
 
 void Document::loadPrepared(const QString& path, const FileFormat& format, EditorControl::PreparedLoad& load,
                             const FileStat& stat, quint64 hash)
 {
-    text1_.loadPrepared(load);
-    setCurrentFile(path, format);
-    disk_->follow(path, stat, hash);
-    diskMissing_ = false;
-    emit diskChangeNoticed(DiskChange::None);
+    takeFile({path, format, stat, hash}, [&](EditorControl& text1) { text1.loadPrepared(load); });
 }
 
 void Document::reportReadFailure(const QString& message)

@@ -2,13 +2,24 @@
 
 #include "DiskWatch.h"
 #include "FileCodec.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class CommonDialog;
 struct HostServices;
+
+// A file as it was read: where it is, how it stores its text, and its state and hash before the read
+// (DiskWatch::follow), so that a change made while it was being read is noticed.
+struct IncomingFile {
+    QString path;
+    FileFormat format;
+    FileStat stat = {};
+    quint64 hash = 0;
+};
 
 // The one open document: which file it is, how that file stores its text, whether the text has
 // unsaved changes, and the file commands New, Open and Save. Everyone else reads the state through
@@ -40,6 +51,15 @@ public:
     // True while the text differs from the text last loaded or saved (undo can make it false again).
     bool Modified() const;
 
+    // The text, which the editor holds and shows: decoded, as UTF-8 (a view valid until the text next
+    // changes) and the UTF-8's length. textId identifies the text as a whole: a load replaces it.
+    QString text() const;
+    QByteArrayView bytes() const;
+    qsizetype byteCount() const;
+    const void* textId() const;
+    // Changes the bytes [from, to) of the UTF-8 into bytes, as one step Undo takes back.
+    void replaceBytes(qsizetype from, qsizetype to, const QByteArray& bytes);
+
     // Starts a document without a file that holds text, shown as name. New names it "Untitled";
     // the applet wizard shows the applet's name and keeps CurrentFileName (keepFileName).
     void startNew(const QString& name, const QString& text, bool keepFileName = false);
@@ -59,6 +79,12 @@ public:
 
     // Asks whether to save unsaved changes (Yes / No / Cancel). True when the caller may go on.
     bool maybeSave();
+
+    // The one way a file comes in (Open, the start-up load, the reload after a change on disk,
+    // recovery): putText puts its text into the editor (whole, prepared elsewhere, or as one step Undo
+    // takes back), and then the format, the current file, the saved point, the base unsaved changes
+    // are counted from (baseChanged) and the watch on the file are all set here.
+    void takeFile(const IncomingFile& file, const std::function<void(EditorControl&)>& putText);
 
     // Reads path into the editor and makes it the current file. False (after a message) on failure.
     bool loadFile(const QString& path);
@@ -84,6 +110,12 @@ public:
     void keepMyVersion();
 
 signals:
+    // The text changed (once for an edit that makes several changes, such as an undo).
+    void textChanged();
+    // Every change of the UTF-8: removed bytes were deleted at position, or the insertedLength bytes
+    // at inserted were put there (the pointer is valid during the call only). A load that replaces the
+    // whole text is told by baseChanged instead.
+    void bytesChanged(qsizetype position, qsizetype removed, const char* inserted, qsizetype insertedLength);
     // The document became another file, or a new document (the display name may have changed).
     void currentFileChanged();
     // Modified() changed.

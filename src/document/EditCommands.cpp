@@ -1,8 +1,8 @@
 #include "EditCommands.h"
 
+#include "editor/EditorControl.h"
 #include "host/ClipboardService.h"
 #include "host/Clock.h"
-#include "host/EditorControl.h"
 
 namespace EditCommands {
 

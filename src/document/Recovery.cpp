@@ -2,8 +2,9 @@
 
 #include "Document.h"
 
+#include "editor/EditorControl.h"
 #include "host/AppInfo.h"
-#include "host/EditorControl.h"
+#include "host/ContentHash.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
@@ -74,9 +75,9 @@ QString shownName(const RecoveryHeader& header)
 }
 } // namespace
 
-Recovery::Recovery(Document& document, EditorControl& text1, HostServices& host, const QString& stateFolder,
-                   const QString& instanceId, QObject* parent)
-    : QObject(parent), document_(document), text1_(text1), host_(host), folder_(stateFolder), id_(instanceId)
+Recovery::Recovery(Document& document, HostServices& host, const QString& stateFolder, const QString& instanceId,
+                   QObject* parent)
+    : QObject(parent), document_(document), host_(host), folder_(stateFolder), id_(instanceId)
 {
     if (id_.isEmpty())
         id_ = QStringLiteral("%1-%2-%3").arg(QCoreApplication::applicationPid()).arg(processStart()).arg(bootId().left(8));
@@ -93,7 +94,7 @@ Recovery::Recovery(Document& document, EditorControl& text1, HostServices& host,
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, &Recovery::flush);
-    connect(&text1_, &EditorControl::bytesChanged, this, &Recovery::onBytesChanged);
+    connect(&document_, &Document::bytesChanged, this, &Recovery::onBytesChanged);
     connect(&document_, &Document::baseChanged, this, &Recovery::onBaseChanged);
     connect(&document_, &Document::modifiedChanged, this, &Recovery::onModifiedChanged);
     onBaseChanged();
@@ -145,7 +146,7 @@ void Recovery::onBytesChanged(qsizetype position, qsizetype removed, const char*
 
 void Recovery::onBaseChanged()
 {
-    const QByteArrayView text = text1_.utf8View();
+    const QByteArrayView text = document_.bytes();
     header_.currentFileName = document_.CurrentFileName();
     header_.displayName = document_.displayName();
     header_.hasFileName = document_.HasFileName();
@@ -208,8 +209,8 @@ bool Recovery::compact()
 {
     header_.writtenAtMs = QDateTime::currentMSecsSinceEpoch();
     QByteArray bytes = RecoveryJournal::encodeHeader(header_);
-    if (text1_.utf8Length() <= WholeTextLimit || !header_.hasFileName || !piecesValid_)
-        bytes += RecoveryJournal::encodeWholeTextSnapshot(text1_.utf8View());
+    if (document_.byteCount() <= WholeTextLimit || !header_.hasFileName || !piecesValid_)
+        bytes += RecoveryJournal::encodeWholeTextSnapshot(document_.bytes());
     else
         bytes += RecoveryJournal::encodePiecesSnapshot(pieces_);
     record_.close();
@@ -358,13 +359,15 @@ void Recovery::showRecovered(const RecoveryRecord& record, const QByteArray& tex
     if (header.hasFileName) {
         // The document is the file as it is now, changed into the recovered text: Save writes the
         // recovered text there, and Undo shows what the file holds.
+        IncomingFile file{header.currentFileName, header.format, host_.files->stat(header.currentFileName)};
         try {
-            current = decodeFile(host_.files->readAll(header.currentFileName, MaxDocumentBytes)).utf8;
+            const QByteArray bytes = host_.files->readAll(header.currentFileName, MaxDocumentBytes);
+            file.hash = contentHash(bytes);
+            current = decodeFile(bytes).utf8;
         } catch (const HostError&) {
             current.clear(); // gone or unreadable: Save writes it anew
         }
-        text1_.loadUtf8(current);
-        document_.setCurrentFile(header.currentFileName, header.format);
+        document_.takeFile(file, [&](EditorControl& text1) { text1.loadUtf8(current); });
     } else {
         document_.startNew(header.displayName.isEmpty() ? QStringLiteral("Untitled") : header.displayName, QString());
     }
@@ -375,5 +378,5 @@ void Recovery::showRecovered(const RecoveryRecord& record, const QByteArray& tex
     qsizetype suffix = 0;
     while (suffix < shorter - prefix && current[current.size() - 1 - suffix] == text[text.size() - 1 - suffix])
         ++suffix;
-    text1_.replaceUtf8(prefix, current.size() - suffix, text.mid(prefix, text.size() - prefix - suffix));
+    document_.replaceBytes(prefix, current.size() - suffix, text.mid(prefix, text.size() - prefix - suffix));
 }

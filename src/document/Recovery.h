@@ -10,7 +10,6 @@
 #include <vector>
 
 class Document;
-class EditorControl;
 class QTimer;
 struct HostServices;
 
@@ -33,7 +32,7 @@ public:
     static constexpr qint64 WholeTextLimit = qint64(4) << 20;
 
     // instanceId names this instance's files; empty means this process's own id.
-    Recovery(Document& document, EditorControl& text1, HostServices& host, const QString& stateFolder,
+    Recovery(Document& document, HostServices& host, const QString& stateFolder,
              const QString& instanceId = QString(), QObject* parent = nullptr);
     ~Recovery() override;
 
@@ -69,7 +68,6 @@ private:
     void showRecovered(const RecoveryRecord& record, const QByteArray& text);
 
     Document& document_;
-    EditorControl& text1_;
     HostServices& host_;
     QString folder_;
     QString id_;

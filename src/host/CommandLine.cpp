@@ -99,3 +99,11 @@ QString quoteCommandLineArgument(const QString& argument)
     quoted += u'"';
     return quoted;
 }
+
+QString displayCommandLine(const QString& program, const QStringList& arguments)
+{
+    QString line = quoteCommandLineArgument(program);
+    for (const QString& argument : arguments)
+        line += u' ' + quoteCommandLineArgument(argument);
+    return line;
+}

@@ -13,3 +13,7 @@ QStringList splitCommandLine(const QString& commandLine);
 // The argument as it must be written in a command line to come back whole from splitCommandLine.
 // Arguments without blanks or double quotes are returned unchanged (the empty one included).
 QString quoteCommandLineArgument(const QString& argument);
+
+// The command line shown to the user for a program and its arguments; only for reading, never
+// split again to start anything.
+QString displayCommandLine(const QString& program, const QStringList& arguments);

@@ -12,6 +12,7 @@ public:
     virtual ~ConsoleOutput() = default;
 
     // The run is about to start; relative paths it prints are relative to workingDirectory.
+    // commandLine is for showing (displayCommandLine).
     virtual void processStarted(qint64 taskId, const QString& commandLine, const QString& workingDirectory) = 0;
     // Text exactly as the program wrote it (decoded from the locale's encoding), in any pieces.
     virtual void processOutput(qint64 taskId, const QString& text, Channel channel) = 0;

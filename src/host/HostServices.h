@@ -8,7 +8,7 @@
 #include "FileWatcher.h"
 #include "MessageBoxService.h"
 #include "ProcessStarter.h"
-#include "Registry.h"
+#include "SystemLookup.h"
 
 #include <QStringList>
 
@@ -28,10 +28,11 @@ struct HostServices {
     std::unique_ptr<FileStore> files;
     // May be null: nothing then tells the document that its file changed, but checks still happen.
     std::unique_ptr<FileWatcher> fileWatcher;
-    std::unique_ptr<Registry> registry;
+    std::unique_ptr<SystemLookup> systemLookup;
     // Creates the main window's file dialog; the parent is the window that owns it.
     std::function<std::unique_ptr<CommonDialog>(QWidget* parent)> makeFileDialog;
     // The command that starts the compile service of Check While Typing; unset or empty: no JDK.
+    // The program sets it from the Java tools' lookup (checkServiceCommand), tests as they like.
     std::function<QStringList()> checkServiceCommand;
 };
 

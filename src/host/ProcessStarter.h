@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -13,7 +14,7 @@ constexpr int NormalFocus = 1;    // a program with a window of its own
 constexpr int MinimizedFocus = 2; // a console program: its output goes to the compiler output panel
 } // namespace ws
 
-// How a console program is started, beyond its command line.
+// How a console program is started, beyond its program and arguments.
 struct ConsoleStart {
     QString workingDirectory; // empty: the editor's own
     // Variables set for the program on top of the editor's environment.
@@ -26,10 +27,11 @@ struct ConsoleStart {
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
-    // Starts the command line and returns at once with a task id. Throws HostError when it cannot start.
-    virtual qint64 StartProcess(const QString& commandLine, int windowStyle) = 0;
+    // Starts program (a name looked up on PATH, or a path) with arguments, each handed over exactly
+    // as given, and returns at once with a task id. Throws HostError when it cannot start.
+    virtual qint64 StartProcess(const QString& program, const QStringList& arguments, int windowStyle) = 0;
     // Starts a console program (as ws::MinimizedFocus does) the way how says. Throws HostError.
-    virtual qint64 startConsole(const QString& commandLine, const ConsoleStart& how) = 0;
+    virtual qint64 startConsole(const QString& program, const QStringList& arguments, const ConsoleStart& how) = 0;
     // Hands text to the standard input of an interactive run still going; false when there is none.
     virtual bool writeInput(qint64 taskId, const QString& text) = 0;
     // Ends an interactive run and every process it started: asked to end first, killed if they

@@ -1,11 +1,10 @@
 #include "QtHost.h"
 
 #include "AppInfo.h"
-#include "JavaLookup.h"
 #include "QtFileStore.h"
 #include "QtFileWatcher.h"
 #include "QtProcessStarter.h"
-#include "SystemRegistry.h"
+#include "SystemLookup.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -273,8 +272,7 @@ HostServices makeQtHost()
     host.fileLookup = std::make_unique<QtFileLookup>();
     host.files = std::make_unique<QtFileStore>();
     host.fileWatcher = std::make_unique<QtFileWatcher>();
-    host.registry = makeSystemRegistry();
+    host.systemLookup = std::make_unique<PathSystemLookup>();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
-    host.checkServiceCommand = [] { return ::checkServiceCommand(); };
     return host;
 }

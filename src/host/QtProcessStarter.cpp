@@ -50,7 +50,7 @@ namespace {
 struct Program {
     QString path; // empty when not found
     QStringList arguments;
-    QString name; // as the command line wrote it, for messages
+    QString name; // as the caller wrote it, for messages
 };
 
 QString findProgram(const QString& name)
@@ -64,41 +64,15 @@ QString findProgram(const QString& name)
     return QStandardPaths::findExecutable(name);
 }
 
-// The program is the first argument. A command line that does not start with a quote may also
-// name a program whose path holds blanks, unquoted: as on Windows, longer and longer prefixes up
-// to a blank are tried when the first argument alone is not a program.
-Program locate(const QString& commandLine)
+Program locate(const QString& program, const QStringList& arguments)
 {
-    const QStringList arguments = splitCommandLine(commandLine);
-    Program program;
-    if (arguments.isEmpty())
-        return program;
-    program.name = arguments.first();
-    program.path = findProgram(arguments.first());
-    program.arguments = arguments.mid(1);
-    if (!program.path.isEmpty() || commandLine.trimmed().startsWith(u'"'))
-        return program;
-    const QString line = commandLine.trimmed();
-    for (qsizetype blank = line.indexOf(u' '); blank > 0; blank = line.indexOf(u' ', blank + 1)) {
-        const QString candidate = line.left(blank);
-        if (candidate.contains(u'"'))
-            break;
-        const QString path = findProgram(candidate);
-        if (!path.isEmpty()) {
-            program.path = path;
-            program.name = candidate;
-            program.arguments = splitCommandLine(line.mid(blank + 1));
-            return program;
-        }
-    }
-    if (!line.contains(u'"') && !line.contains(u'\t')) {
-        if (const QString path = findProgram(line); !path.isEmpty()) {
-            program.path = path;
-            program.name = line;
-            program.arguments.clear();
-        }
-    }
-    return program;
+    return Program{findProgram(program), arguments, program};
+}
+
+void requireProgram(const QString& program)
+{
+    if (program.trimmed().isEmpty())
+        throw HostError(QStringLiteral("Nothing to start: the command line is empty"));
 }
 
 QString notFoundReason(const Program& program)
@@ -155,12 +129,11 @@ bool QtProcessStarter::stop(qint64 taskId)
     return true;
 }
 
-qint64 QtProcessStarter::startConsole(const QString& commandLine, const ConsoleStart& how)
+qint64 QtProcessStarter::startConsole(const QString& program, const QStringList& arguments, const ConsoleStart& how)
 {
     const qint64 taskId = ++lastTaskId_;
-    if (locate(commandLine).name.isEmpty())
-        throw HostError(QStringLiteral("Nothing to start: the command line is empty"));
-    return startConsoleRun(taskId, commandLine, how);
+    requireProgram(program);
+    return startConsoleRun(taskId, program, arguments, how);
 }
 
 void QtProcessStarter::setConsoleOutput(ConsoleOutput* output)
@@ -173,12 +146,11 @@ ConsoleOutput* QtProcessStarter::consoleOutput() const
     return shared_->output;
 }
 
-qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyle)
+qint64 QtProcessStarter::StartProcess(const QString& name, const QStringList& arguments, int windowStyle)
 {
     const qint64 taskId = ++lastTaskId_;
-    const Program program = locate(commandLine);
-    if (program.name.isEmpty())
-        throw HostError(QStringLiteral("Nothing to start: the command line is empty"));
+    requireProgram(name);
+    const Program program = locate(name, arguments);
 
     if (windowStyle != ws::MinimizedFocus) {
         if (program.path.isEmpty())
@@ -191,15 +163,15 @@ qint64 QtProcessStarter::StartProcess(const QString& commandLine, int windowStyl
         return taskId;
     }
 
-    return startConsoleRun(taskId, commandLine, ConsoleStart{});
+    return startConsoleRun(taskId, name, arguments, ConsoleStart{});
 }
 
-qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& commandLine, const ConsoleStart& how)
+qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& name, const QStringList& arguments, const ConsoleStart& how)
 {
-    const Program program = locate(commandLine);
+    const Program program = locate(name, arguments);
     const QString workingDirectory = how.workingDirectory.isEmpty() ? QDir::currentPath() : how.workingDirectory;
     if (ConsoleOutput* output = shared_->output)
-        output->processStarted(taskId, commandLine, workingDirectory);
+        output->processStarted(taskId, displayCommandLine(name, arguments), workingDirectory);
     auto fail = [&](const QString& reason) {
         if (ConsoleOutput* output = shared_->output)
             output->processFailedToStart(taskId, reason);

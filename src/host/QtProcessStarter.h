@@ -4,7 +4,7 @@
 
 #include <memory>
 
-// Starts programs with QProcess. Command lines are split as on Windows (splitCommandLine).
+// Starts programs with QProcess; the arguments reach the program as given, through no shell.
 // ws::NormalFocus: the program runs on its own (detached) with its own window.
 // ws::MinimizedFocus: a console program; its output and exit status go to the ConsoleOutput, if
 // one is set, and it always gets a UTF-8 character type (utf8LocaleOverrides). Either way
@@ -17,8 +17,8 @@ public:
     QtProcessStarter(const QtProcessStarter&) = delete;
     QtProcessStarter& operator=(const QtProcessStarter&) = delete;
 
-    qint64 StartProcess(const QString& commandLine, int windowStyle) override;
-    qint64 startConsole(const QString& commandLine, const ConsoleStart& how) override;
+    qint64 StartProcess(const QString& program, const QStringList& arguments, int windowStyle) override;
+    qint64 startConsole(const QString& program, const QStringList& arguments, const ConsoleStart& how) override;
     bool writeInput(qint64 taskId, const QString& text) override;
     bool stop(qint64 taskId) override;
 
@@ -26,7 +26,7 @@ public:
     ConsoleOutput* consoleOutput() const override;
 
 private:
-    qint64 startConsoleRun(qint64 taskId, const QString& commandLine, const ConsoleStart& how);
+    qint64 startConsoleRun(qint64 taskId, const QString& program, const QStringList& arguments, const ConsoleStart& how);
 
     struct Shared;
     std::shared_ptr<Shared> shared_; // outlives the starter while its processes run

@@ -3,14 +3,12 @@
 #include "CompileService.h"
 #include "DiagnosticMarks.h"
 
-#include "host/EditorControl.h"
+#include "document/Document.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QHelpEvent>
 #include <QLabel>
-#include <QToolTip>
 
 using namespace ServiceFraming;
 
@@ -46,9 +44,9 @@ QString countText(int errors, int warnings)
 }
 } // namespace
 
-CheckWhileTyping::CheckWhileTyping(EditorControl& text1, DiagnosticMarks& marks, QStringList serviceCommand, Hooks hooks,
+CheckWhileTyping::CheckWhileTyping(Document& document, DiagnosticMarks& marks, QStringList serviceCommand, Hooks hooks,
                                    QObject* parent)
-    : QObject(parent), text1_(text1), marks_(marks), command_(std::move(serviceCommand)), hooks_(std::move(hooks))
+    : QObject(parent), document_(document), marks_(marks), command_(std::move(serviceCommand)), hooks_(std::move(hooks))
 {
     action_ = new QAction(QStringLiteral("Check While Typing"), this);
     action_->setObjectName(QStringLiteral("mnuCheckWhileTyping"));
@@ -62,21 +60,14 @@ CheckWhileTyping::CheckWhileTyping(EditorControl& text1, DiagnosticMarks& marks,
     label_->setObjectName(QStringLiteral("StatusBarCheck"));
     label_->setAccessibleName(QStringLiteral("Compiler check"));
 
-    text1_.indicatorDefine(QsciScintilla::SquiggleIndicator, ErrorIndicator);
-    text1_.setIndicatorForegroundColor(QColor(0xe0, 0x10, 0x10), ErrorIndicator);
-    text1_.indicatorDefine(QsciScintilla::SquiggleIndicator, WarningIndicator);
-    text1_.setIndicatorForegroundColor(QColor(0xd0, 0x90, 0x00), WarningIndicator);
-
     pause_.setSingleShot(true);
     pause_.setInterval(PauseMs);
     connect(&pause_, &QTimer::timeout, this, &CheckWhileTyping::checkNow);
-    connect(&text1_, &EditorControl::Change, this, &CheckWhileTyping::onChange);
-    text1_.viewport()->installEventFilter(this);
+    connect(&document_, &Document::textChanged, this, &CheckWhileTyping::onChange);
 }
 
 CheckWhileTyping::~CheckWhileTyping()
 {
-    text1_.viewport()->removeEventFilter(this);
     delete label_.data();
 }
 
@@ -105,7 +96,7 @@ void CheckWhileTyping::onChange()
 {
     ++version_;
     // What was found belongs to the text it was found in: a whole new text drops it at once.
-    if (squiggles_ && (text1_.documentId() != markedDocument_ || text1_.utf8Length() == 0)) {
+    if (shown_ && (document_.textId() != markedDocument_ || document_.byteCount() == 0)) {
         clearShown();
         setCount(QString());
     }
@@ -131,7 +122,7 @@ void CheckWhileTyping::checkNow()
     const Source source = hooks_.source ? hooks_.source() : Source{};
     const QString suffix = QFileInfo(source.path).suffix();
     const bool java = source.folder.isEmpty() || suffix.compare(QLatin1String("java"), Qt::CaseInsensitive) == 0;
-    if (!java || text1_.utf8Length() > MaxLength) {
+    if (!java || document_.byteCount() > MaxLength) {
         clearShown();
         setCount(QString());
         return;
@@ -144,7 +135,7 @@ void CheckWhileTyping::checkNow()
     request.id = ++lastId_;
     request.path = source.path.isEmpty() ? QStringLiteral("Untitled") : source.path;
     request.folder = source.folder;
-    request.source = text1_.Text();
+    request.source = document_.text();
     // A byte order mark is kept in the text but is no character of the program; a blank keeps offsets.
     if (request.source.startsWith(QChar(0xFEFF)))
         request.source[0] = u' ';
@@ -204,36 +195,30 @@ void CheckWhileTyping::recheck()
 
 void CheckWhileTyping::show(const CheckReply& reply)
 {
-    clearShown();
-    marks_.clear(); // a Compile's marks too: these are newer
     if (hooks_.checkShown)
         hooks_.checkShown();
     int errors = 0;
     int warnings = 0;
+    QList<Diagnostic> found;
     for (const CheckDiagnostic& d : reply.diagnostics) {
         const auto [from, to] = visibleRange(d, sentText_);
-        text1_.fillIndicator(d.isError ? ErrorIndicator : WarningIndicator, from, to);
         (d.isError ? errors : warnings)++;
-        marks_.mark(d.line - 1, d.isError, (d.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + d.message);
+        found.push_back({Diagnostic::Source::Check, d.line - 1, from, to, d.isError,
+                         (d.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + d.message});
     }
-    squiggles_ = !reply.diagnostics.isEmpty();
-    marksAreMine_ = marks_.count() > 0;
-    markedDocument_ = text1_.documentId();
+    // A Compile's marks go too: these are newer.
+    marks_.show(Diagnostic::Source::Check, found);
+    shown_ = true;
+    markedDocument_ = document_.textId();
     setCount(countText(errors, warnings));
     emit shown(errors, warnings);
 }
 
-// The squiggles go; the margin marks go only when they are the check's (a Compile's stay).
+// What the check showed goes; a Compile's marks stay.
 void CheckWhileTyping::clearShown()
 {
-    if (!squiggles_ && !marksAreMine_)
-        return;
-    text1_.clearIndicator(ErrorIndicator);
-    text1_.clearIndicator(WarningIndicator);
-    squiggles_ = false;
-    if (marksAreMine_)
-        marks_.clear();
-    marksAreMine_ = false;
+    marks_.clear(Diagnostic::Source::Check);
+    shown_ = false;
 }
 
 void CheckWhileTyping::setCount(const QString& text)
@@ -243,19 +228,4 @@ void CheckWhileTyping::setCount(const QString& text)
     label_->setText(text);
     // Screen readers read a named label's text through its description.
     label_->setAccessibleDescription(text);
-}
-
-bool CheckWhileTyping::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched != text1_.viewport() || event->type() != QEvent::ToolTip || !squiggles_)
-        return QObject::eventFilter(watched, event);
-    // Over a squiggle: what the compiler says about that line (the margin marks explain themselves).
-    auto* help = static_cast<QHelpEvent*>(event);
-    const qsizetype offset = text1_.offsetAt(help->pos());
-    const bool over = offset >= 0 && (text1_.indicatorAt(ErrorIndicator, offset) || text1_.indicatorAt(WarningIndicator, offset));
-    const QString messages = over ? marks_.messagesOnLine(text1_.lineAtY(help->pos().y())) : QString();
-    if (messages.isEmpty())
-        return QObject::eventFilter(watched, event);
-    QToolTip::showText(help->globalPos(), messages, text1_.viewport());
-    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DiagnosticMarks.h"
 #include "ServiceFraming.h"
 
 #include <QLabel>
@@ -13,14 +14,13 @@
 #include <functional>
 
 class CompileService;
-class DiagnosticMarks;
-class EditorControl;
+class Document;
 class QAction;
 
 
-// Checks the editor's text with the compile service a moment after typing pauses, and shows what the
-// compiler says: a squiggle under each range, a mark in the margin (the marks Compile sets, so the
-// newer of the two wins), the message on hover, the count in the status bar. Typing never waits: a
+// Checks the editor's text with the compile service a moment after typing pauses, and has what the
+// compiler says shown (DiagnosticMarks: a squiggle under each range, a mark in the margin, the
+// message on hover; the newer of a check and a Compile wins), with the count in the status bar. Typing never waits: a
 // result for a text that has changed since is dropped.
 class CheckWhileTyping : public QObject {
     Q_OBJECT
@@ -39,13 +39,13 @@ public:
     };
 
     static constexpr int PauseMs = 300;
-    static constexpr int ErrorIndicator = 8;
-    static constexpr int WarningIndicator = 9;
+    static constexpr int ErrorIndicator = DiagnosticMarks::CheckErrorIndicator;
+    static constexpr int WarningIndicator = DiagnosticMarks::CheckWarningIndicator;
     static constexpr qsizetype MaxLength = 1 << 20; // longer texts (in bytes) are not checked as they are typed
 
     // serviceCommand: how to start the service (program first); empty when there is no JDK, and then
     // nothing is ever started and the menu item is off.
-    CheckWhileTyping(EditorControl& text1, DiagnosticMarks& marks, QStringList serviceCommand, Hooks hooks,
+    CheckWhileTyping(Document& document, DiagnosticMarks& marks, QStringList serviceCommand, Hooks hooks,
                      QObject* parent = nullptr);
     ~CheckWhileTyping() override;
 
@@ -58,7 +58,7 @@ public:
     // Drops what the check shows and checks again after the pause (the document became another file).
     void recheck();
 
-    bool showsSquiggles() const { return squiggles_; }
+    bool showsSquiggles() const { return marks_.shows(Diagnostic::Source::Check); }
 
     // For tests and measurements: how quickly to give up on a silent service.
     void setReplyTimeouts(int firstMs, int laterMs);
@@ -68,9 +68,6 @@ signals:
     void checking();
     // A result was drawn (or found stale and dropped): for tests and measurements.
     void shown(int errors, int warnings);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onChange();
@@ -84,7 +81,7 @@ private:
     void clearShown();
     void setCount(const QString& text);
 
-    EditorControl& text1_;
+    Document& document_;
     DiagnosticMarks& marks_;
     QStringList command_;
     Hooks hooks_;
@@ -97,8 +94,7 @@ private:
     quint32 droppedUpTo_ = 0; // results of requests up to this id are not shown
     quint64 sentVersion_ = 0;
     QString sentText_;
-    bool squiggles_ = false;
-    bool marksAreMine_ = false; // the margin marks were set by the check, not by a Compile
+    bool shown_ = false; // a result is shown (and counted)
     const void* markedDocument_ = nullptr;
     int firstTimeoutMs_ = 30000;
     int laterTimeoutMs_ = 15000;

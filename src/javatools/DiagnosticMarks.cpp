@@ -3,39 +3,48 @@
 #include "JavaSource.h"
 
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 
 #include <QHelpEvent>
+#include <QStringList>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace {
 constexpr int MarkerMargin = 1;
+
+int index(Diagnostic::Source source)
+{
+    return source == Diagnostic::Source::Compile ? 0 : 1;
+}
+
+int indicatorFor(Diagnostic::Source source, bool isError)
+{
+    if (source == Diagnostic::Source::Check)
+        return isError ? DiagnosticMarks::CheckErrorIndicator : DiagnosticMarks::CheckWarningIndicator;
+    return isError ? DiagnosticMarks::ErrorIndicator : DiagnosticMarks::WarningIndicator;
+}
 } // namespace
 
 DiagnosticMarks::DiagnosticMarks(EditorControl& text1, Document& document, QObject* parent)
     : QObject(parent), text1_(text1)
 {
-    text1_.setMarginType(MarkerMargin, QsciScintilla::SymbolMargin);
-    text1_.setMarginWidth(MarkerMargin, 14);
-    text1_.setMarginMarkerMask(MarkerMargin, (1 << ErrorMarker) | (1 << WarningMarker));
-    text1_.markerDefine(QsciScintilla::Circle, ErrorMarker);
-    text1_.setMarkerBackgroundColor(QColor(0xd0, 0x20, 0x20), ErrorMarker);
-    text1_.setMarkerForegroundColor(QColor(0x80, 0x00, 0x00), ErrorMarker);
-    text1_.markerDefine(QsciScintilla::RightTriangle, WarningMarker);
-    text1_.setMarkerBackgroundColor(QColor(0xe8, 0xb0, 0x00), WarningMarker);
-    text1_.setMarkerForegroundColor(QColor(0x80, 0x60, 0x00), WarningMarker);
-    text1_.indicatorDefine(QsciScintilla::SquiggleIndicator, ErrorIndicator);
-    text1_.setIndicatorForegroundColor(QColor(0xd0, 0x20, 0x20), ErrorIndicator);
-    text1_.indicatorDefine(QsciScintilla::SquiggleIndicator, WarningIndicator);
-    text1_.setIndicatorForegroundColor(QColor(0xc0, 0x90, 0x00), WarningIndicator);
+    text1_.showMarkerMargin(MarkerMargin, 14, (1u << ErrorMarker) | (1u << WarningMarker));
+    text1_.defineMarker(ErrorMarker, EditorControl::MarkerShape::Circle, QColor(0xd0, 0x20, 0x20), QColor(0x80, 0x00, 0x00));
+    text1_.defineMarker(WarningMarker, EditorControl::MarkerShape::RightTriangle, QColor(0xe8, 0xb0, 0x00), QColor(0x80, 0x60, 0x00));
+    text1_.defineSquiggle(ErrorIndicator, QColor(0xd0, 0x20, 0x20));
+    text1_.defineSquiggle(WarningIndicator, QColor(0xc0, 0x90, 0x00));
+    text1_.defineSquiggle(CheckErrorIndicator, QColor(0xe0, 0x10, 0x10));
+    text1_.defineSquiggle(CheckWarningIndicator, QColor(0xd0, 0x90, 0x00));
     text1_.viewport()->installEventFilter(this);
 
-    connect(&text1_, &EditorControl::Change, this, [this] {
-        if ((!marks_.isEmpty() || hasIndicators_) && (text1_.utf8Length() == 0 || text1_.documentId() != markedText_))
+    connect(&document, &Document::textChanged, this, [this, &document] {
+        if ((!marks_.isEmpty() || squiggles_[0] || squiggles_[1]) && (document.byteCount() == 0 || document.textId() != markedText_))
             clear();
     });
     connect(&document, &Document::currentFileChanged, this, [this] {
-        if (!marks_.isEmpty() || hasIndicators_)
+        if (!marks_.isEmpty() || squiggles_[0] || squiggles_[1])
             clear();
     });
 }
@@ -45,14 +54,25 @@ DiagnosticMarks::~DiagnosticMarks()
     text1_.viewport()->removeEventFilter(this);
 }
 
+void DiagnosticMarks::show(Diagnostic::Source source, const QList<Diagnostic>& diagnostics)
+{
+    clear();
+    for (const Diagnostic& d : diagnostics) {
+        if (d.from >= 0)
+            squiggle(source, d.isError, d.from, d.to);
+        const int handle = text1_.addMarker(d.line, d.isError ? ErrorMarker : WarningMarker);
+        if (handle >= 0)
+            marks_.push_back({handle, source, d.isError, d.message});
+    }
+    markedText_ = text1_.documentId();
+}
+
 bool DiagnosticMarks::mark(int line, bool isError, const QString& message)
 {
-    if (line < 0 || line >= text1_.lines())
-        return false;
-    const int handle = text1_.markerAdd(text1_.viewLine(line), isError ? ErrorMarker : WarningMarker);
+    const int handle = text1_.addMarker(line, isError ? ErrorMarker : WarningMarker);
     if (handle < 0)
         return false;
-    marks_.push_back({handle, message});
+    marks_.push_back({handle, Diagnostic::Source::Compile, isError, message});
     markedText_ = text1_.documentId();
     return true;
 }
@@ -74,20 +94,52 @@ bool DiagnosticMarks::markColumn(int line, int column, bool isError)
     if (length == 0)
         return false;
     const qsizetype start = text1_.offsetOfLine(line) + column;
-    text1_.fillIndicator(isError ? ErrorIndicator : WarningIndicator, start, start + length);
+    squiggle(Diagnostic::Source::Compile, isError, start, start + length);
     markedText_ = text1_.documentId();
-    hasIndicators_ = true;
     return true;
+}
+
+void DiagnosticMarks::squiggle(Diagnostic::Source source, bool isError, qsizetype from, qsizetype to)
+{
+    text1_.fillIndicator(indicatorFor(source, isError), from, to);
+    squiggles_[index(source)] = true;
 }
 
 void DiagnosticMarks::clear()
 {
-    text1_.clearIndicator(ErrorIndicator);
-    text1_.clearIndicator(WarningIndicator);
-    hasIndicators_ = false;
-    text1_.markerDeleteAll(ErrorMarker);
-    text1_.markerDeleteAll(WarningMarker);
+    clear(Diagnostic::Source::Compile);
+    clear(Diagnostic::Source::Check);
+}
+
+void DiagnosticMarks::clear(Diagnostic::Source source)
+{
+    if (squiggles_[index(source)]) {
+        text1_.clearIndicator(indicatorFor(source, true));
+        text1_.clearIndicator(indicatorFor(source, false));
+        squiggles_[index(source)] = false;
+    }
+    if (std::none_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.source == source; }))
+        return;
+    // The control drops markers by kind only: the other source's marks are set again where they are.
+    QList<std::pair<int, Mark>> kept;
+    for (const Mark& mark : std::as_const(marks_)) {
+        if (mark.source != source)
+            kept.push_back({text1_.markerLine(mark.handle), mark});
+    }
+    text1_.deleteMarkers(ErrorMarker);
+    text1_.deleteMarkers(WarningMarker);
     marks_.clear();
+    for (auto& [line, mark] : kept) {
+        mark.handle = text1_.addMarker(line, mark.isError ? ErrorMarker : WarningMarker);
+        if (mark.handle >= 0)
+            marks_.push_back(mark);
+    }
+}
+
+bool DiagnosticMarks::shows(Diagnostic::Source source) const
+{
+    return squiggles_[index(source)]
+        || std::any_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.source == source; });
 }
 
 QString DiagnosticMarks::messagesOnLine(int line) const
@@ -100,19 +152,39 @@ QString DiagnosticMarks::messagesOnLine(int line) const
     return messages.join(u'\n');
 }
 
+bool DiagnosticMarks::overSquiggle(qsizetype offset) const
+{
+    if (offset < 0)
+        return false;
+    for (const int indicator : {ErrorIndicator, WarningIndicator, CheckErrorIndicator, CheckWarningIndicator}) {
+        if (text1_.indicatorAt(indicator, offset))
+            return true;
+    }
+    return false;
+}
+
 bool DiagnosticMarks::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != text1_.viewport() || event->type() != QEvent::ToolTip)
         return QObject::eventFilter(watched, event);
-    // Hovering a mark in the margin shows what the compiler said about that line.
+    // Hovering a mark in the margin, or a squiggle, shows what the compiler said about that line.
     auto* help = static_cast<QHelpEvent*>(event);
-    if (marks_.isEmpty() || help->pos().x() >= text1_.textAreaLeft())
-        return false;
-    const QString messages = messagesOnLine(text1_.lineAtY(help->pos().y()));
-    if (messages.isEmpty()) {
-        QToolTip::hideText();
+    if (help->pos().x() < text1_.textAreaLeft()) {
+        if (marks_.isEmpty())
+            return false;
+        const QString messages = messagesOnLine(text1_.lineAtY(help->pos().y()));
+        if (messages.isEmpty()) {
+            QToolTip::hideText();
+            return true;
+        }
+        QToolTip::showText(help->globalPos(), messages, text1_.viewport());
         return true;
     }
+    if (!squiggles_[0] && !squiggles_[1])
+        return false;
+    const QString messages = overSquiggle(text1_.offsetAt(help->pos())) ? messagesOnLine(text1_.lineAtY(help->pos().y())) : QString();
+    if (messages.isEmpty())
+        return QObject::eventFilter(watched, event);
     QToolTip::showText(help->globalPos(), messages, text1_.viewport());
     return true;
 }

@@ -7,27 +7,46 @@
 class Document;
 class EditorControl;
 
-// Marks in the editor's margin for the lines a compiler reported on: a red circle for an error, a
-// yellow triangle for a warning, and what was said as the tooltip of the mark. Marks belong to the
-// text they were set on: another document, or the text replaced whole, drops them. Where the
-// compiler showed the column, the token there is underlined (a squiggle) until the next clear.
+// What a compiler said about the text: where, how bad, and what. Compile (javac on the saved file)
+// and Check While Typing (the compile service on the text) both report this way.
+struct Diagnostic {
+    enum class Source { Compile, Check };
+    Source source = Source::Compile;
+    int line = 0;        // 0-based
+    qsizetype from = -1; // the squiggled range in UTF-16 offsets, end exclusive; from < 0: none
+    qsizetype to = -1;
+    bool isError = true;
+    QString message; // as shown: "error: ..." or "warning: ..."
+};
+
+// The one place the diagnostics are shown: a red circle in the margin for a line with an error, a
+// yellow triangle for a warning, a squiggle under each range, and what was said as the tooltip of
+// the mark and of the squiggle. It holds the diagnostics shown (the newer source wins: showing one
+// source's drops the other's) and every marker and indicator number they are drawn with. They
+// belong to the text they were set on: another document, or the text replaced whole, drops them.
 class DiagnosticMarks : public QObject {
     Q_OBJECT
 
 public:
+    // Every marker and indicator the diagnostics draw with, so that no two things share a number.
     enum Marker { ErrorMarker = 8, WarningMarker = 9 };
-    // Apart from the check-while-typing squiggles, so that each is cleared by its own owner.
-    enum Indicator { ErrorIndicator = 10, WarningIndicator = 11 };
+    enum Indicator { ErrorIndicator = 10, WarningIndicator = 11, CheckErrorIndicator = 12, CheckWarningIndicator = 13 };
 
     DiagnosticMarks(EditorControl& text1, Document& document, QObject* parent = nullptr);
     ~DiagnosticMarks() override;
 
-    // Marks line (0-based) with message; false when the line is not in the text.
+    // Shows source's diagnostics in place of everything shown before (of either source).
+    void show(Diagnostic::Source source, const QList<Diagnostic>& diagnostics);
+    // A Compile's diagnostics as they come: marks line (0-based) with message; false when the line is
+    // not in the text.
     bool mark(int line, bool isError, const QString& message);
     // Underlines the token at column (0-based, UTF-16) of line; false when it is not in the text.
     bool markColumn(int line, int column, bool isError);
     void clear();
+    // Drops what source showed; what the other source showed stays.
+    void clear(Diagnostic::Source source);
     int count() const { return static_cast<int>(marks_.size()); }
+    bool shows(Diagnostic::Source source) const;
     // The messages of the marks on line (0-based), one per line of the result; empty when none.
     QString messagesOnLine(int line) const;
 
@@ -37,11 +56,15 @@ protected:
 private:
     struct Mark {
         int handle;
+        Diagnostic::Source source;
+        bool isError;
         QString message;
     };
+    void squiggle(Diagnostic::Source source, bool isError, qsizetype from, qsizetype to);
+    bool overSquiggle(qsizetype offset) const;
 
     EditorControl& text1_;
     QList<Mark> marks_;
     const void* markedText_ = nullptr; // the control's text buffer the marks were set in
-    bool hasIndicators_ = false;
+    bool squiggles_[2] = {false, false}; // per source
 };

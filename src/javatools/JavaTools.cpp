@@ -8,8 +8,7 @@
 #include "RunProgram.h"
 
 #include "document/Document.h"
-#include "host/CommandLine.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
@@ -72,7 +71,7 @@ void JavaTools::setUpCheckWhileTyping()
     hooks.checkShown = [this] { lastCompileTask_ = 0; };
     hooks.report = [this](const QString& line) { panel_->note(0, line); };
     const QStringList command = host_.checkServiceCommand ? host_.checkServiceCommand() : QStringList();
-    checker_ = new CheckWhileTyping(text1_, *marks_, command, std::move(hooks), this);
+    checker_ = new CheckWhileTyping(document_, *marks_, command, std::move(hooks), this);
     // Another file, or the same text under a new name: what was found no longer holds.
     connect(&document_, &Document::currentFileChanged, checker_, &CheckWhileTyping::recheck);
 }
@@ -124,15 +123,15 @@ qint64 JavaTools::compile()
     // An absolute path: a name beginning with "-" or "@" is never taken for an option or an
     // argument file.
     const QString path = absolutePath(document_.CurrentFileName());
-    QString commandLine = compileCommandLine(path, document_.fileFormat().encoding);
+    QStringList arguments = compileArguments(path, document_.fileFormat().encoding);
     // The other classes of a package are found under the folder that holds the package's folders.
     // A package declaration comes before any class, after comments at most.
-    const QString package = describeJavaProgram(text1_.text(0, std::min(text1_.length(), 65536))).packageName;
+    const QString package = describeJavaProgram(text1_.textBetween(0, 65536)).packageName;
     const QString root = javaSourceRoot(QFileInfo(path).absolutePath(), package);
     if (!package.isEmpty() && !root.isEmpty())
-        commandLine.insert(commandLine.indexOf(u' ') + 1, QStringLiteral("-sourcepath ") + quoteCommandLineArgument(root) + u' ');
+        arguments = QStringList{QStringLiteral("-sourcepath"), root} + arguments;
     try {
-        lastCompileTask_ = host_.processes->startConsole(commandLine, consoleStartForDocument());
+        lastCompileTask_ = host_.processes->startConsole(QStringLiteral("javac"), arguments, consoleStartForDocument());
     } catch (const HostError& error) {
         // The program and the document go on as they were; the user learns why and what to do.
         const QString text = javacMissingText(error.message());

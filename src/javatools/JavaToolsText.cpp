@@ -30,17 +30,22 @@ QString appletSource(const QString& imports, const QString& name)
         + QStringLiteral("}");
 }
 
-QString compileCommandLine(const QString& fileName, TextEncoding encoding)
+QStringList compileArguments(const QString& fileName, TextEncoding encoding)
 {
-    QString line = QStringLiteral("javac ");
+    QStringList arguments;
     // javac reads sources as UTF-8 in a UTF-8 locale and rejects other bytes as unmappable.
     if (encoding == TextEncoding::Windows1252)
-        line += QStringLiteral("-encoding windows-1252 ");
+        arguments << QStringLiteral("-encoding") << QStringLiteral("windows-1252");
     // javac takes UTF-16LE and UTF-16BE to have no byte order mark and stops at ours as an illegal
     // character; plain UTF-16 reads the mark and the byte order from it.
     if (encoding == TextEncoding::Utf16LE || encoding == TextEncoding::Utf16BE)
-        line += QStringLiteral("-encoding UTF-16 ");
-    return line + quoteCommandLineArgument(fileName);
+        arguments << QStringLiteral("-encoding") << QStringLiteral("UTF-16");
+    return arguments << fileName;
+}
+
+QString compileCommandLine(const QString& fileName, TextEncoding encoding)
+{
+    return displayCommandLine(QStringLiteral("javac"), compileArguments(fileName, encoding));
 }
 
 QString compilerHelpText()

@@ -3,6 +3,7 @@
 #include "document/FileCodec.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -15,8 +16,11 @@ extern const QString DefaultAppletImports; // "import java.awt.*;\r\nimport java
 // Neither text is checked or changed.
 QString appletSource(const QString& imports, const QString& name);
 
-// "javac " followed by the file name, quoted when it holds blanks or quotes; a Windows-1252 file is
-// announced with "-encoding windows-1252 " before the name, a UTF-16 one with "-encoding UTF-16 ". An empty name gives "javac " alone.
+// javac's arguments for the file: a Windows-1252 file is announced with "-encoding windows-1252"
+// before the name, a UTF-16 one with "-encoding UTF-16". An empty name is passed as it is.
+QStringList compileArguments(const QString& fileName, TextEncoding encoding);
+// The same as the panel shows it: "javac " followed by the arguments, the name quoted when it holds
+// blanks or quotes. An empty name gives "javac " alone.
 QString compileCommandLine(const QString& fileName, TextEncoding encoding);
 
 // The compiler help note.

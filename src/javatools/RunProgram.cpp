@@ -6,8 +6,7 @@
 #include "JavaToolsText.h"
 
 #include "document/Document.h"
-#include "host/CommandLine.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
@@ -70,7 +69,7 @@ void RunProgram::mnuRun_Click()
     if (!tools_.saveForTools(RunTitle))
         return;
 
-    const JavaProgramInfo info = describeJavaProgram(text1_.Text());
+    const JavaProgramInfo info = describeJavaProgram(document_.text());
     if (info.mainClass.isEmpty()) {
         const QString text = noMainText(info);
         panel_.note(0, text);
@@ -116,12 +115,11 @@ void RunProgram::compileFinished(qint64 taskId, int exitCode, bool crashed)
 
 void RunProgram::startJava()
 {
-    const QString commandLine = QStringLiteral("java -cp ") + quoteCommandLineArgument(classPath_) + u' ' + className_;
     ConsoleStart how = tools_.consoleStartForDocument();
     how.interactive = true;
     stopping_ = false;
     try {
-        running_ = host_.processes->startConsole(commandLine, how);
+        running_ = host_.processes->startConsole(QStringLiteral("java"), {QStringLiteral("-cp"), classPath_, className_}, how);
     } catch (const HostError& error) {
         running_ = 0;
         const QString text = javaMissingText(error.message());

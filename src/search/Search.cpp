@@ -6,8 +6,8 @@
 #include "frmGoToLine.h"
 #include "frmReplace.h"
 
+#include "editor/EditorControl.h"
 #include "host/AppInfo.h"
-#include "host/EditorControl.h"
 #include "host/MessageBoxService.h"
 
 namespace Search {

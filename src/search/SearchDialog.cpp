@@ -1,8 +1,8 @@
 #include "SearchDialog.h"
 
+#include "editor/EditorControl.h"
 #include "host/AppInfo.h"
 #include "host/DialogLayout.h"
-#include "host/EditorControl.h"
 
 #include <QIcon>
 #include <QStyle>

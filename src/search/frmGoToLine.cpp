@@ -1,9 +1,9 @@
 #include "frmGoToLine.h"
 
 #include "GoToLine.h"
+#include "editor/EditorControl.h"
 #include "host/AppInfo.h"
 #include "host/DialogLayout.h"
-#include "host/EditorControl.h"
 #include "host/MessageBoxService.h"
 
 #include <QCloseEvent>

@@ -2,8 +2,8 @@
 
 #include "Search.h"
 #include "SearchSettings.h"
+#include "editor/EditorControl.h"
 #include "host/DialogLayout.h"
-#include "host/EditorControl.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,7 +1,6 @@
 #include "about/About.h"
 #include "about/frmAbout.h"
 #include "app/frmMain.h"
-#include "host/MemoryRegistry.h"
 #include "support/FakeHost.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 namespace {
 class AboutBoxTest : public ::testing::Test {
 protected:
-    AboutBoxTest() { host.services.registry = std::make_unique<MemoryRegistry>(); }
     ~AboutBoxTest() override
     {
         delete About::openAboutBox();
@@ -103,12 +101,10 @@ TEST_F(AboutBoxTest, SystemInfoWithoutAToolShowsTheMessageAndTheBoxStaysOpen)
     EXPECT_TRUE(box.isVisible());
 }
 
-TEST_F(AboutBoxTest, SystemInfoStartsTheToolTheRegistryNames)
+TEST_F(AboutBoxTest, SystemInfoStartsTheToolTheRecordsName)
 {
-    auto hive = std::make_unique<MemoryRegistry>();
-    hive->setText(reg::HKEY_LOCAL_MACHINE, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                  QStringLiteral("PATH"), QStringLiteral("/usr/bin/hardinfo"));
-    host.services.registry = std::move(hive);
+    host.systemLookup->set(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"),
+                           QStringLiteral("/usr/bin/hardinfo"));
     open().cmdSysInfo()->click();
     ASSERT_EQ(host.processes->calls.size(), 1);
     EXPECT_EQ(host.processes->calls[0].commandLine, "/usr/bin/hardinfo");

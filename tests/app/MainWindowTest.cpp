@@ -1,7 +1,7 @@
-#include "app/frmMain.h"
 #include "app/Startup.h"
+#include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "support/FakeHost.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,7 @@
 #include <thread>
 
 #include <Qsci/qscilexer.h>
+#include <Qsci/qsciscintilla.h>
 #include <QToolBar>
 
 namespace {
@@ -123,7 +124,7 @@ TEST_F(MainWindowTest, StartsTitledWithTheApplicationTitleAndAnEmptyDocument)
     EXPECT_FALSE(window.document().HasFileName());
     EXPECT_FALSE(window.document().Modified());
     EXPECT_TRUE(window.centralWidget()->isAncestorOf(&text1));
-    const QFont font = text1.lexer()->defaultFont();
+    const QFont font = text1.findChild<QsciScintilla*>()->lexer()->defaultFont();
     EXPECT_TRUE(font.families().startsWith("Georgia"));
     EXPECT_EQ(font.styleHint(), QFont::Serif);
     EXPECT_DOUBLE_EQ(font.pointSizeF(), 11.25);
@@ -196,7 +197,7 @@ TEST_F(MainWindowTest, BandsPanelsAndRestoredSizeAreAsDesigned)
 
 TEST_F(MainWindowTest, LineNumberMarginFitsTheLineCountFromTheLoadOn)
 {
-    const QFontMetrics digits(text1.lexer()->defaultFont());
+    const QFontMetrics digits(text1.findChild<QsciScintilla*>()->lexer()->defaultFont());
     QByteArray lines;
     for (int i = 0; i < 123456; ++i)
         lines += "x\n";
@@ -237,7 +238,7 @@ TEST(MainWindowTheme, EveryHighlightingStyleIsReadableInADarkTheme)
     {
         FakeHost host;
         frmMain window(host.services);
-        QsciLexer* lexer = window.Text1().lexer();
+        QsciLexer* lexer = window.Text1().findChild<QsciScintilla*>()->lexer();
         int styles = 0;
         for (int style = 0; style <= QsciScintillaBase::STYLE_MAX; ++style) {
             if (lexer->description(style).isEmpty())
@@ -409,7 +410,7 @@ TEST_F(MainWindowTest, AFileHandedOverOnAnotherThreadArrivesWholeAndUnmodified)
     EXPECT_EQ(window.windowTitle(), "Tolvane 1.0- /w/Big.java");
     EXPECT_TRUE(window.document().HasFileName());
     EXPECT_FALSE(window.document().Modified());
-    EXPECT_EQ(text1.eolMode(), QsciScintilla::EolUnix);
+    EXPECT_EQ(text1.lineEnd(), EditorControl::LineEnd::LF);
 
     // A prepared load that is never shown lets go of its document quietly.
     std::unique_ptr<EditorControl::PreparedLoad> abandoned = text1.prepareLoad(10);

@@ -1,7 +1,9 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "support/FakeHost.h"
+
+#include <Qsci/qsciscintilla.h>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -369,7 +371,7 @@ TEST_F(DocumentTest, EnterTypesTheDocumentsLineEnd)
         else
             openFile("/p/A.java", c.file);
         const QByteArray before = text1.utf8();
-        text1.SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
+        text1.findChild<QsciScintilla*>()->SendScintilla(QsciScintilla::SCI_DOCUMENTEND);
         QTest::keyClick(&text1, Qt::Key_Return);
         EXPECT_EQ(text1.utf8(), before + c.lineEnd);
     }

@@ -2,7 +2,7 @@
 #include "document/Document.h"
 #include "document/Recovery.h"
 #include "document/RecoveryJournal.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "support/FakeHost.h"
 
 #include <QDir>
@@ -105,7 +105,7 @@ TEST(RecoveryJournalTest, BaseIsRecognisedInTheFileASaveWrote)
 // One running instance: a window with its own scripted host and a recovery record in folder.
 struct Instance {
     Instance(const QString& folder, const QString& id)
-        : recovery(std::make_unique<Recovery>(window.document(), window.Text1(), host.services, folder, id))
+        : recovery(std::make_unique<Recovery>(window.document(), host.services, folder, id))
     {
     }
     FakeHost host;

@@ -2,12 +2,12 @@
 // misbehave.
 #include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
-#include "host/JavaLookup.h"
+#include "editor/EditorControl.h"
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CompileService.h"
 #include "javatools/CompilerOutputPanel.h"
 #include "javatools/DiagnosticMarks.h"
+#include "javatools/JavaLookup.h"
 #include "javatools/JavaTools.h"
 #include "support/FakeHost.h"
 

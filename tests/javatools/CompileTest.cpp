@@ -1,11 +1,13 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "javatools/CompilerOutputPanel.h"
 #include "javatools/DiagnosticMarks.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
 #include "support/FakeHost.h"
+
+#include <Qsci/qsciscintilla.h>
 
 #include <QAction>
 #include <QFile>
@@ -302,11 +304,11 @@ TEST_F(CompileTest, PanelAppearsWithoutTakingTheFocusAndReturnsFromTheToolsMenu)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     text1.setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), &text1);
+    ASSERT_EQ(QApplication::focusWidget(), text1.focusProxy());
 
     panel.processStarted(1, "javac A.java", "/p");
     EXPECT_TRUE(panel.isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), &text1);
+    EXPECT_EQ(QApplication::focusWidget(), text1.focusProxy());
 
     panel.close();
     EXPECT_FALSE(panel.isVisible());
@@ -328,9 +330,10 @@ TEST_F(CompileTest, HoveringAMarkerShowsItsMessage)
     panel.processStarted(task, "javac /p/Bad.java", "/p");
     panel.processOutput(task, "Bad.java:3: error: illegal start of expression\n", ConsoleOutput::Channel::Error);
 
-    const int lineTop = static_cast<int>(text1.SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0UL,
-        static_cast<long>(text1.SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 2UL))));
-    const int margin0 = static_cast<int>(text1.SendScintilla(QsciScintilla::SCI_GETMARGINWIDTHN, 0UL));
+    QsciScintilla& component = *text1.findChild<QsciScintilla*>();
+    const int lineTop = static_cast<int>(component.SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0UL,
+        static_cast<long>(component.SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 2UL))));
+    const int margin0 = text1.marginWidth(0);
     const QPoint point(margin0 + 5, lineTop + 3);
     QHelpEvent event(QEvent::ToolTip, point, text1.viewport()->mapToGlobal(point));
     QApplication::sendEvent(text1.viewport(), &event);

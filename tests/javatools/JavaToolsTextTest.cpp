@@ -77,36 +77,9 @@ TEST(CompileCommandLine, EveryFileNameReachesJavacAsOneArgument)
     for (const QString& name : names) {
         EXPECT_EQ(splitCommandLine(compileCommandLine(name, TextEncoding::Utf8)), QStringList({"javac", name}))
             << name.toStdString();
+        EXPECT_EQ(compileArguments(name, TextEncoding::Utf8), QStringList{name}) << name.toStdString();
     }
     EXPECT_EQ(splitCommandLine(compileCommandLine("", TextEncoding::Utf8)), QStringList{"javac"});
-}
-
-TEST(SplitCommandLine, FollowsWindowsRules)
-{
-    struct Case {
-        QString line;
-        QStringList arguments;
-    };
-    const Case cases[] = {
-        {"", {}},
-        {"   \t ", {}},
-        {"javac a b", {"javac", "a", "b"}},
-        {"  a\t b  ", {"a", "b"}},
-        {"\"a b\" c", {"a b", "c"}},
-        {"a\"b c\"d", {"ab cd"}},
-        {"\"\"", {""}},
-        {"a \"\" b", {"a", "", "b"}},
-        {"\\\\server\\share\\x", {"\\\\server\\share\\x"}},
-        {"a\\\"b", {"a\"b"}},
-        {"\"a\\\\\" b", {"a\\", "b"}},
-        {"a\\\\\\\"b", {"a\\\"b"}},
-        {"\"a\"\"b\" c", {"a\"b", "c"}},
-        {"\"unterminated arg", {"unterminated arg"}},
-        {"C:\\Program Files\\x.exe", {"C:\\Program", "Files\\x.exe"}},
-        {"trailing\\", {"trailing\\"}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(splitCommandLine(c.line), c.arguments) << c.line.toStdString();
 }
 
 TEST(JavacDiagnostic, ParsesErrorAndWarningLines)

@@ -1,9 +1,9 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "javatools/JavaTools.h"
-#include "javatools/NewApplet.h"
 #include "javatools/JavaToolsText.h"
+#include "javatools/NewApplet.h"
 #include "javatools/frmNewApplet.h"
 #include "support/FakeHost.h"
 

@@ -1,5 +1,5 @@
 #include "app/frmMain.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "search/Search.h"
 #include "search/SearchSettings.h"
 #include "search/frmFind.h"

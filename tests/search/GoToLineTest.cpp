@@ -1,5 +1,5 @@
 #include "app/frmMain.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "search/GoToLine.h"
 #include "search/frmGoToLine.h"
 #include "support/FakeHost.h"

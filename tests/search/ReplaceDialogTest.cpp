@@ -1,6 +1,6 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "search/SearchSettings.h"
 #include "search/frmFind.h"
 #include "search/frmReplace.h"

@@ -1,7 +1,6 @@
 #include "support/FakeHost.h"
 
 #include "host/ContentHash.h"
-#include "host/SystemRegistry.h"
 
 #include <limits>
 
@@ -104,7 +103,9 @@ FakeHost::FakeHost()
     services.fileLookup = std::move(lookupOwned);
     services.files = std::move(filesOwned);
     services.fileWatcher = std::move(watcherOwned);
-    services.registry = makeSystemRegistry();
+    auto systemLookupOwned = std::make_unique<FakeSystemLookup>();
+    systemLookup = systemLookupOwned.get();
+    services.systemLookup = std::move(systemLookupOwned);
     services.makeFileDialog = [this](QWidget*) {
         auto dialog = std::make_unique<FakeCommonDialog>();
         fileDialog = dialog.get();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/CommandLine.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
@@ -71,20 +72,22 @@ public:
 class FakeProcessStarter : public ProcessStarter {
 public:
     struct Call {
-        QString commandLine;
+        QString commandLine; // as the panel shows it
         int windowStyle;
         ConsoleStart how = {};
+        QString program;
+        QStringList arguments;
     };
-    qint64 StartProcess(const QString& commandLine, int windowStyle) override
+    qint64 StartProcess(const QString& program, const QStringList& arguments, int windowStyle) override
     {
-        calls.push_back({commandLine, windowStyle});
+        calls.push_back({displayCommandLine(program, arguments), windowStyle, {}, program, arguments});
         if (!failWith.isEmpty())
             throw HostError(failWith);
         return ++lastTaskId;
     }
-    qint64 startConsole(const QString& commandLine, const ConsoleStart& how) override
+    qint64 startConsole(const QString& program, const QStringList& arguments, const ConsoleStart& how) override
     {
-        calls.push_back({commandLine, ws::MinimizedFocus, how});
+        calls.push_back({displayCommandLine(program, arguments), ws::MinimizedFocus, how, program, arguments});
         if (!failWith.isEmpty())
             throw HostError(failWith);
         if (how.interactive)
@@ -119,6 +122,23 @@ class FakeClock : public Clock {
 public:
     QDateTime Now() override { return now; }
     QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5));
+};
+
+// Records of the system as a test states them; a failure set makes every lookup fail with it.
+class FakeSystemLookup : public SystemLookup {
+public:
+    void set(const QString& key, const QString& valueName, const QString& text) { values.insert(key + u'|' + valueName, text); }
+    std::optional<QString> value(const QString& key, const QString& valueName) override
+    {
+        ++lookups;
+        if (!failWith.isEmpty())
+            throw HostError(failWith);
+        const auto found = values.constFind(key + u'|' + valueName);
+        return found == values.constEnd() ? std::nullopt : std::optional<QString>(*found);
+    }
+    QHash<QString, QString> values;
+    QString failWith;
+    int lookups = 0;
 };
 
 class FakeFileLookup : public FileLookup {
@@ -175,6 +195,7 @@ struct FakeHost {
     FakeProcessStarter* processes;
     FakeClock* clock;
     FakeFileLookup* fileLookup;
+    FakeSystemLookup* systemLookup;
     FakeFileStore* files;
     FakeFileWatcher* fileWatcher;
     FakeCommonDialog* fileDialog = nullptr; // set once the main window has made it

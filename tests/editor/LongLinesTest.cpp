@@ -1,7 +1,7 @@
-#include "host/EditorControl.h"
-#include "host/LongLines.h"
+#include "editor/EditorControl.h"
+#include "editor/LongLines.h"
 
-#include <Qsci/qscilexerjava.h>
+#include <Qsci/qsciscintilla.h>
 
 #include <QSignalSpy>
 
@@ -46,7 +46,7 @@ class PiecesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        editor.setLexer(new QsciLexerJava(&editor));
+        editor.showJava(QFont());
         editor.resize(600, 300);
         connect();
         editor.loadUtf8(bytes);
@@ -129,7 +129,7 @@ TEST_F(PiecesTest, LongLinesThatComeInArePutInPiecesToo)
 {
     // A pasted blob in a text of short lines, and the whole text replaced at once.
     EditorControl other;
-    other.setLexer(new QsciLexerJava(&other));
+    other.showJava(QFont());
     other.setText(QStringLiteral("int x;\r\n"));
     ASSERT_FALSE(other.showsPieces());
     other.setSelStart(4);
@@ -137,23 +137,23 @@ TEST_F(PiecesTest, LongLinesThatComeInArePutInPiecesToo)
     EXPECT_TRUE(other.showsPieces());
     EXPECT_EQ(other.Text(), QStringLiteral("int ") + longLine + QStringLiteral("x;\r\n"));
     EXPECT_EQ(other.lines(), 2);
-    EXPECT_GT(other.QsciScintilla::lines(), 40);
+    EXPECT_GT(other.findChild<QsciScintilla*>()->lines(), 40);
 
     editor.replaceUtf8(0, bytes.size(), bytes + "//");
     EXPECT_EQ(editor.utf8(), bytes + "//");
-    EXPECT_GT(editor.QsciScintilla::lines(), 40);
+    EXPECT_GT(editor.findChild<QsciScintilla*>()->lines(), 40);
     EXPECT_EQ(replayed, editor.utf8());
 }
 
 TEST(LongLinesWhole, ATextOfShortLinesTakesLineSeparatorsAsCharacters)
 {
     EditorControl editor;
-    editor.setLexer(new QsciLexerJava(&editor));
+    editor.showJava(QFont());
     const QString text = QStringLiteral("a\u2028b\u0085c\r\nd");
     editor.loadUtf8(text.toUtf8());
     EXPECT_FALSE(editor.showsPieces());
     EXPECT_EQ(editor.lines(), 2);
-    EXPECT_EQ(editor.QsciScintilla::lines(), 2);
+    EXPECT_EQ(editor.findChild<QsciScintilla*>()->lines(), 2);
     EXPECT_EQ(editor.offsetOfLine(1), 7);
 }
 

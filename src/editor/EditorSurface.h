@@ -1,5 +1,8 @@
 #pragma once
 
+#include "EditorControl.h"
+#include "PieceMap.h"
+
 #include <Qsci/qsciscintilla.h>
 
 #include <QAccessible>
@@ -14,15 +17,14 @@
 #include <utility>
 #include <vector>
 
-// The main window's editor control. Positions (SelStart, SelLength) are 0-based UTF-16 offsets into
-// Text, whatever the control stores inside (it keeps UTF-8). Change is emitted after every change of
-// the text, the program's own included (once for an edit that makes several, such as a replacement or
-// an undo). Text may hold NUL characters: they pass through unharmed.
-class EditorControl : public QsciScintilla {
+// The editing component inside EditorControl, which alone sees it. It keeps UTF-8, in pieces for very
+// long lines; what it offers EditorControl is already in the text's terms (see EditorControl.h), apart
+// from the byte positions of its own buffer (caretPosition, replaceRange and the like).
+class EditorSurface : public QsciScintilla {
     Q_OBJECT
 
 public:
-    explicit EditorControl(QWidget* parent = nullptr);
+    explicit EditorSurface(QWidget* parent = nullptr);
 
     QString Text() const;
     void setText(const QString& text) override;
@@ -48,6 +50,8 @@ public:
     QString text(int line) const;
     using QsciScintilla::text;
     int viewLine(int line) const;
+    // The text's line of a line of the control.
+    int textLine(int controlLine) const;
 
     // The raw UTF-8 contents, NULs included, and their replacement in one step. loadUtf8 is the fast
     // path for whole files: the undo history starts empty and the text counts as unmodified.
@@ -71,24 +75,7 @@ public:
     // Loading in steps, so a big file can be handed to the control on another thread while the
     // window is still starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then
     // loadPrepared on the UI thread (which falls back to appending if the fill failed).
-    class PreparedLoad {
-    public:
-        ~PreparedLoad();
-        PreparedLoad(const PreparedLoad&) = delete;
-        PreparedLoad& operator=(const PreparedLoad&) = delete;
-        // Hands the whole text to the document being prepared; may run on any thread, once.
-        void fill(const QByteArray& utf8);
-
-    private:
-        friend class EditorControl;
-        PreparedLoad(EditorControl& editor, void* loader) : editor_(editor), loader_(loader) {}
-        EditorControl& editor_;
-        void* loader_ = nullptr; // Scintilla's loader; null once it has become a document
-        void* document_ = nullptr;
-        QByteArray fallback_;
-        bool allowPieces_ = false;
-        bool pieces_ = false;
-    };
+    using PreparedLoad = EditorControl::PreparedLoad;
     std::unique_ptr<PreparedLoad> prepareLoad(qsizetype expectedBytes);
     void loadPrepared(PreparedLoad& load);
 
@@ -121,7 +108,7 @@ public:
 
     // What assistive tools ask of the text, in UTF-16 offsets. Every offset given is clamped to
     // 0..textLength() and every range put the right way round, so no request can reach past the text.
-    enum class TextUnit { Character, Word, Line, Whole };
+    using TextUnit = EditorControl::TextUnit;
     // The unit holding the character at offset (at the very end: an empty range there).
     std::pair<qsizetype, qsizetype> unitAt(qsizetype offset, TextUnit unit) const;
     QString textBetween(qsizetype from, qsizetype to) const;
@@ -151,9 +138,8 @@ public:
     void append(const QString& text) override;
 
     // Once an assistive tool has asked for the editor's accessible text, edits are told to it too,
-    // while accessibility is on (accessibilityListening, QAccessible::isActive unless a test says).
+    // while accessibility is on (EditorControl::accessibilityListening).
     void reportEditsForAccessibility() { reportEdits_ = true; }
-    static inline bool (*accessibilityListening)() = &QAccessible::isActive;
     // Replaces the text from offset from up to offset to with text, as one step of the undo history,
     // and leaves the caret behind the new text.
     void replaceOffsets(qsizetype from, qsizetype to, const QString& text);
@@ -212,6 +198,7 @@ private:
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();
     QByteArray characterSet(unsigned int message) const;
+    static QString decodeKeepingMarks(QByteArrayView utf8);
     // Builds the control's UTF-16 line index, which position conversions need, if it is not there.
     void ensureCharacterIndex() const;
     void replaceRange(qsizetype fromByte, qsizetype toByte, const QByteArray& utf8);
@@ -228,17 +215,15 @@ private:
     void piecesChanged() const;
     void ensureBreaks() const;
     qsizetype breaksBefore(qsizetype position) const;
+    qsizetype textBytesIn(qsizetype position, qsizetype length) const;
     qsizetype textByte(qsizetype position) const;
     qsizetype controlPosition(qsizetype textByte) const;
-    int textLine(int controlLine) const;
     QByteArray withoutBreaks(qsizetype position, qsizetype length) const;
     qsizetype rawOffset(qsizetype position) const;
     qsizetype rawPosition(qsizetype offset) const;
     bool pieces_ = false;
     mutable bool breaksValid_ = true;
-    mutable std::vector<qsizetype> breaks_;       // control positions of the separators
-    mutable std::vector<qsizetype> breakOffsets_; // UTF-16 offsets in the text where they stand
-    mutable std::vector<int> breakLines_;          // the control's lines they end
+    mutable PieceMap pieceMap_;
     mutable QByteArray textBytes_;                 // the text without them, for utf8View
     mutable bool textBytesValid_ = false;
 };

@@ -4,7 +4,7 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "document/FileCodec.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "host/HostError.h"
 #include "host/LocalFileName.h"
 #include "host/QtFileStore.h"

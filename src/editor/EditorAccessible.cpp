@@ -1,6 +1,6 @@
 #include "EditorAccessible.h"
 
-#include "EditorControl.h"
+#include "EditorSurface.h"
 
 #include <QAccessible>
 
@@ -13,37 +13,37 @@ int toInt(qsizetype value)
     return static_cast<int>(std::clamp<qsizetype>(value, -1, std::numeric_limits<int>::max()));
 }
 
-EditorControl::TextUnit unitOf(QAccessible::TextBoundaryType type)
+EditorSurface::TextUnit unitOf(QAccessible::TextBoundaryType type)
 {
     switch (type) {
     case QAccessible::CharBoundary:
-        return EditorControl::TextUnit::Character;
+        return EditorSurface::TextUnit::Character;
     case QAccessible::WordBoundary:
-        return EditorControl::TextUnit::Word;
+        return EditorSurface::TextUnit::Word;
     case QAccessible::NoBoundary:
-        return EditorControl::TextUnit::Whole;
+        return EditorSurface::TextUnit::Whole;
     case QAccessible::SentenceBoundary: // source code has lines, not sentences or paragraphs
     case QAccessible::ParagraphBoundary:
     case QAccessible::LineBoundary:
         break;
     }
-    return EditorControl::TextUnit::Line;
+    return EditorSurface::TextUnit::Line;
 }
 
 QAccessibleInterface* editorFactory(const QString& className, QObject* object)
 {
-    if (className == QLatin1String("EditorControl") && object && object->isWidgetType())
-        return new EditorAccessible(static_cast<EditorControl*>(object));
+    if (className == QLatin1String("EditorSurface") && object && object->isWidgetType())
+        return new EditorAccessible(static_cast<EditorSurface*>(object));
     return nullptr;
 }
 } // namespace
 
-EditorAccessible::EditorAccessible(EditorControl* editor) : QAccessibleWidget(editor, QAccessible::EditableText)
+EditorAccessible::EditorAccessible(EditorSurface* editor) : QAccessibleWidget(editor, QAccessible::EditableText)
 {
     editor->reportEditsForAccessibility();
 }
 
-void EditorAccessible::install(EditorControl* editor)
+void EditorAccessible::install(EditorSurface* editor)
 {
     static const bool installed = [] {
         QAccessible::installFactory(editorFactory);
@@ -51,18 +51,18 @@ void EditorAccessible::install(EditorControl* editor)
     }();
     Q_UNUSED(installed);
     // The control's own code tells of the caret only through its own interface, which is no longer
-    // made, and of edits only when they bypass EditorControl; so these events go out from here.
+    // made, and of edits only when they bypass EditorSurface; so these events go out from here.
     QObject::connect(editor, &QsciScintilla::cursorPositionChanged, editor, [editor] {
         if (!QAccessible::isActive())
             return;
         QAccessibleTextCursorEvent event(editor, toInt(editor->caretOffset()));
         QAccessible::updateAccessibility(&event);
     });
-    QObject::connect(editor, &EditorControl::accessibleTextInserted, editor, [editor](qsizetype offset, const QString& text) {
+    QObject::connect(editor, &EditorSurface::accessibleTextInserted, editor, [editor](qsizetype offset, const QString& text) {
         QAccessibleTextInsertEvent event(editor, toInt(offset), text);
         QAccessible::updateAccessibility(&event);
     });
-    QObject::connect(editor, &EditorControl::accessibleTextRemoved, editor, [editor](qsizetype offset, const QString& text) {
+    QObject::connect(editor, &EditorSurface::accessibleTextRemoved, editor, [editor](qsizetype offset, const QString& text) {
         QAccessibleTextRemoveEvent event(editor, toInt(offset), text);
         QAccessible::updateAccessibility(&event);
     });
@@ -76,9 +76,20 @@ void EditorAccessible::install(EditorControl* editor)
     });
 }
 
-EditorControl* EditorAccessible::editor() const
+QString EditorAccessible::text(QAccessible::Text t) const
 {
-    return static_cast<EditorControl*>(widget());
+    if ((t == QAccessible::Name || t == QAccessible::Description) && editor()->parentWidget()) {
+        const QWidget* control = editor()->parentWidget();
+        const QString given = t == QAccessible::Name ? control->accessibleName() : control->accessibleDescription();
+        if (!given.isEmpty())
+            return given;
+    }
+    return QAccessibleWidget::text(t);
+}
+
+EditorSurface* EditorAccessible::editor() const
+{
+    return static_cast<EditorSurface*>(widget());
 }
 
 QAccessible::State EditorAccessible::state() const
@@ -180,7 +191,7 @@ QString EditorAccessible::textBeforeOffset(int offset, QAccessible::TextBoundary
     if (offset < 0)
         return QString();
     const auto unit = unitOf(boundaryType);
-    const qsizetype start = unit == EditorControl::TextUnit::Whole ? 0 : editor()->unitAt(offset, unit).first;
+    const qsizetype start = unit == EditorSurface::TextUnit::Whole ? 0 : editor()->unitAt(offset, unit).first;
     if (start == 0)
         return QString();
     return textAtOffset(toInt(start - 1), boundaryType, startOffset, endOffset);

@@ -1,7 +1,7 @@
 // What a screen reader gets back from the editor, asked through Qt's accessibility interfaces as the
 // bus asks: every request answered in UTF-16 offsets, none past the end, none crashing.
 
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 
 #include <QAccessible>
 #include <QSignalSpy>
@@ -18,7 +18,7 @@ const QString sample = QStringLiteral("a\u00e9\U0001F600\r\nint x");
 class EditorAccessibleTest : public ::testing::Test {
 protected:
     EditorControl editor;
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&editor);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(editor.focusProxy());
     QAccessibleTextInterface* text = accessible ? accessible->textInterface() : nullptr;
 
     void SetUp() override

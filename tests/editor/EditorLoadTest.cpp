@@ -3,10 +3,11 @@
 // position conversions.
 
 #include "app/frmMain.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "support/FakeHost.h"
 
 #include <Qsci/qscilexerjava.h>
+#include <Qsci/qsciscintilla.h>
 
 #include <QSignalSpy>
 
@@ -22,10 +23,11 @@ protected:
     FakeHost host;
     frmMain window{host.services};
     EditorControl& text1 = window.Text1();
+    QsciScintilla& component = *text1.findChild<QsciScintilla*>();
 
     long send(unsigned int message, unsigned long wParam = 0, long lParam = 0)
     {
-        return text1.SendScintilla(message, wParam, lParam);
+        return component.SendScintilla(message, wParam, lParam);
     }
 };
 
@@ -49,7 +51,7 @@ TEST_F(EditorLoadTest, DocumentSettingsSurviveTheSwap)
     send(Sci::SCI_SETINDENT, 3);
     send(Sci::SCI_SETUSETABS, 0);
     send(Sci::SCI_SETEOLMODE, Sci::SC_EOL_LF);
-    text1.SendScintilla(Sci::SCI_SETWORDCHARS, 0UL, "abc_");
+    component.SendScintilla(Sci::SCI_SETWORDCHARS, 0UL, "abc_");
     text1.loadUtf8("x\n");
     EXPECT_EQ(send(Sci::SCI_GETCODEPAGE), Sci::SC_CP_UTF8);
     EXPECT_EQ(send(Sci::SCI_GETTABWIDTH), 7);
@@ -57,7 +59,7 @@ TEST_F(EditorLoadTest, DocumentSettingsSurviveTheSwap)
     EXPECT_EQ(send(Sci::SCI_GETUSETABS), 0);
     EXPECT_EQ(send(Sci::SCI_GETEOLMODE), Sci::SC_EOL_LF);
     QByteArray wordChars(send(Sci::SCI_GETWORDCHARS), '\0');
-    text1.SendScintilla(Sci::SCI_GETWORDCHARS, 0UL, wordChars.data());
+    component.SendScintilla(Sci::SCI_GETWORDCHARS, 0UL, wordChars.data());
     std::sort(wordChars.begin(), wordChars.end());
     EXPECT_EQ(wordChars, "_abc");
     EXPECT_FALSE(text1.isReadOnly());
@@ -65,7 +67,7 @@ TEST_F(EditorLoadTest, DocumentSettingsSurviveTheSwap)
 
 TEST_F(EditorLoadTest, TheJavaLexerStillColoursTheLoadedText)
 {
-    ASSERT_NE(qobject_cast<QsciLexerJava*>(text1.lexer()), nullptr);
+    ASSERT_NE(qobject_cast<QsciLexerJava*>(component.lexer()), nullptr);
     text1.loadUtf8("public class A {}\r\n// note\r\n");
     send(Sci::SCI_COLOURISE, 0, -1);
     EXPECT_EQ(send(Sci::SCI_GETSTYLEAT, 0), QsciLexerJava::Keyword);

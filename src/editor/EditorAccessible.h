@@ -2,7 +2,7 @@
 
 #include <QAccessibleWidget>
 
-class EditorControl;
+class EditorSurface;
 
 // What a screen reader sees of the editor: its text, caret and selection in UTF-16 offsets. Offsets
 // and positions are converted through the control's line index, so a request costs the same at the
@@ -12,13 +12,15 @@ class EditorAccessible : public QAccessibleWidget,
                          public QAccessibleTextInterface,
                          public QAccessibleEditableTextInterface {
 public:
-    explicit EditorAccessible(EditorControl* editor);
+    explicit EditorAccessible(EditorSurface* editor);
 
-    // Makes every EditorControl answer through this class instead of the control's own accessibility
+    // Makes every EditorSurface answer through this class instead of the control's own accessibility
     // code, and keeps screen readers told where the caret and the selection are. Idempotent.
-    static void install(EditorControl* editor);
+    static void install(EditorSurface* editor);
 
     QAccessible::State state() const override;
+    // The name is the one given to the EditorControl the component sits in.
+    QString text(QAccessible::Text t) const override;
     void* interface_cast(QAccessible::InterfaceType type) override;
 
     // QAccessibleTextInterface
@@ -48,7 +50,7 @@ public:
     void replaceText(int startOffset, int endOffset, const QString& text) override;
 
 private:
-    EditorControl* editor() const;
+    EditorSurface* editor() const;
     // offset as an offset of the text, or -1 if it names none: -1 stands for the end, -2 for the caret.
     int checkedOffset(int offset) const;
 };

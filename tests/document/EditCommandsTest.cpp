@@ -1,6 +1,6 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
-#include "host/EditorControl.h"
+#include "editor/EditorControl.h"
 #include "support/FakeHost.h"
 
 #include <gtest/gtest.h>
