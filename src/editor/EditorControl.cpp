@@ -173,6 +173,16 @@ void EditorControl::setCursorPosition(int line, int column)
 void EditorControl::ensureCursorVisible() { surface_->ensureCursorVisible(); }
 qsizetype EditorControl::offsetOfLine(int line) const { return surface_->offsetOfLine(line); }
 
+qsizetype EditorControl::offsetOfPosition(qsizetype bytePosition) const
+{
+    return surface_->offsetOfPosition(surface_->controlPosition(std::clamp<qsizetype>(bytePosition, 0, utf8Length())));
+}
+
+qsizetype EditorControl::positionOfOffset(qsizetype offset) const
+{
+    return surface_->textByte(surface_->positionOfOffset(std::clamp<qsizetype>(offset, 0, textLength())));
+}
+
 void EditorControl::defineSquiggle(int indicator, const QColor& colour)
 {
     surface_->indicatorDefine(QsciScintilla::SquiggleIndicator, indicator);

@@ -124,6 +124,9 @@ public:
 
     // The offset where line (0-based) starts; the text's length past the last line.
     qsizetype offsetOfLine(int line) const;
+    // A byte position of the UTF-8 as a UTF-16 offset, and back.
+    qsizetype offsetOfPosition(qsizetype bytePosition) const;
+    qsizetype positionOfOffset(qsizetype offset) const;
 
     // Indicators (squiggles and the like) over ranges of Text, in UTF-16 offsets, end exclusive.
     void defineSquiggle(int indicator, const QColor& colour);

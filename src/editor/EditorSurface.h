@@ -52,6 +52,9 @@ public:
     int viewLine(int line) const;
     // The text's line of a line of the control.
     int textLine(int controlLine) const;
+    // A position of the control's bytes as a byte of the text's UTF-8, and back (before a separator).
+    qsizetype textByte(qsizetype position) const;
+    qsizetype controlPosition(qsizetype textByte) const;
 
     // The raw UTF-8 contents, NULs included, and their replacement in one step. loadUtf8 is the fast
     // path for whole files: the undo history starts empty and the text counts as unmodified.
@@ -216,8 +219,6 @@ private:
     void ensureBreaks() const;
     qsizetype breaksBefore(qsizetype position) const;
     qsizetype textBytesIn(qsizetype position, qsizetype length) const;
-    qsizetype textByte(qsizetype position) const;
-    qsizetype controlPosition(qsizetype textByte) const;
     QByteArray withoutBreaks(qsizetype position, qsizetype length) const;
     qsizetype rawOffset(qsizetype position) const;
     qsizetype rawPosition(qsizetype offset) const;
