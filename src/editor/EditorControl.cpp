@@ -79,11 +79,10 @@ bool EditorControl::event(QEvent* event)
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
     case QEvent::InputMethod:
-        // What the component leaves comes back here on its way to the window; it goes on from here
-        // as from any widget, and once only.
-        if (forwarding_)
+        // What the component leaves comes back here on its way to the window (a menu's Alt key, a
+        // shortcut); it goes on from here as from any widget, and once only.
+        if (const bool leftByComponent = surface_->wasLeftToParent(event); leftByComponent || forwarding_)
             return QWidget::event(event);
         forwarding_ = true;
         QCoreApplication::sendEvent(surface_, event);

@@ -281,6 +281,15 @@ void EditorSurface::takeInsertedText()
     pendingInsert_ = {0, 0};
 }
 
+bool EditorSurface::event(QEvent* event)
+{
+    const bool handled = QsciScintilla::event(event);
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::InputMethod)
+        leftToParent_ = event->isAccepted() ? nullptr : event;
+    return handled;
+}
+
 void EditorSurface::keyPressEvent(QKeyEvent* event)
 {
     // Indenting after a brace reads the styles of the text before the caret. Keys that arrive faster

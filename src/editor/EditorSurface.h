@@ -143,6 +143,11 @@ public:
     // Once an assistive tool has asked for the editor's accessible text, edits are told to it too,
     // while accessibility is on (EditorControl::accessibilityListening).
     void reportEditsForAccessibility() { reportEdits_ = true; }
+    // Whether event is one this component was given and left to its parent (which then clears it).
+    bool wasLeftToParent(const QEvent* event)
+    {
+        return std::exchange(leftToParent_, nullptr) == event;
+    }
     // Replaces the text from offset from up to offset to with text, as one step of the undo history,
     // and leaves the caret behind the new text.
     void replaceOffsets(qsizetype from, qsizetype to, const QString& text);
@@ -170,6 +175,7 @@ signals:
     void lineSeparatorsLeftOut();
 
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -196,6 +202,7 @@ private:
     bool quietChanged_ = false;
     int quietLines_ = 0;
     std::vector<AccessibleEdit> accessibleEdits_;
+    const QEvent* leftToParent_ = nullptr; // a key or input event this component did not take
 
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
