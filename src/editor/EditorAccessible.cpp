@@ -30,10 +30,32 @@ EditorSurface::TextUnit unitOf(QAccessible::TextBoundaryType type)
     return EditorSurface::TextUnit::Line;
 }
 
+// The EditorControl around the component only frames it: the text, its name and the keyboard focus
+// are the component's (its focus proxy), so that assistive tools find one focused text, not two.
+class EditorFrameAccessible : public QAccessibleWidget {
+public:
+    explicit EditorFrameAccessible(QWidget* frame) : QAccessibleWidget(frame, QAccessible::Grouping) {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.focused = false;
+        state.focusable = false;
+        return state;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name || t == QAccessible::Description ? QString() : QAccessibleWidget::text(t);
+    }
+};
+
 QAccessibleInterface* editorFactory(const QString& className, QObject* object)
 {
-    if (className == QLatin1String("EditorSurface") && object && object->isWidgetType())
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("EditorSurface"))
         return new EditorAccessible(static_cast<EditorSurface*>(object));
+    if (className == QLatin1String("EditorControl"))
+        return new EditorFrameAccessible(static_cast<QWidget*>(object));
     return nullptr;
 }
 } // namespace
