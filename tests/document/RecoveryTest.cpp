@@ -70,20 +70,39 @@ TEST(RecoveryJournalTest, RecordsRoundTripAndAnyDamageRefusesTheWholeRecord)
         EXPECT_EQ(record->edits, later);
         EXPECT_EQ(RecoveryJournal::replay(*record, base), expected);
 
-        // Cut between two flushes, the record is the one the earlier flush left: whole, only older.
+        // A crash cuts the record anywhere: inside the header or the snapshot (written whole, so only
+        // damage does that) nothing is recovered; inside an appended edit frame the record is the one
+        // the flush before it left, and says that it lost its tail.
         const qsizetype firstFlush = RecoveryJournal::encodeHeader(header).size() + c.snapshot.size();
         const qsizetype lastFlush = bytes.size() - RecoveryJournal::encodeEdits({later[1]}).size();
-        EXPECT_EQ(RecoveryJournal::replay(*RecoveryJournal::decode(bytes.left(lastFlush)), base),
-                  "final class A { int x;\r\n}\r\n");
+        const QByteArray afterSnapshot = "class A { int x;\r\n}\r\n", afterFirst = "final class A { int x;\r\n}\r\n";
         for (qsizetype cut = 0; cut < bytes.size(); ++cut) {
-            if (cut != firstFlush && cut != lastFlush) {
-                ASSERT_FALSE(RecoveryJournal::decode(bytes.left(cut))) << "truncated to " << cut << " bytes";
+            const std::optional<RecoveryRecord> cutRecord = RecoveryJournal::decode(bytes.left(cut));
+            if (cut < firstFlush) {
+                ASSERT_FALSE(cutRecord) << "truncated to " << cut << " bytes";
+                continue;
             }
+            ASSERT_TRUE(cutRecord) << "truncated to " << cut << " bytes";
+            EXPECT_EQ(RecoveryJournal::replay(*cutRecord, base), cut < lastFlush ? afterSnapshot : afterFirst);
+            EXPECT_EQ(cutRecord->torn, cut != firstFlush && cut != lastFlush);
         }
+        const std::optional<RecoveryRecord> zeroFilled = RecoveryJournal::decode(bytes + QByteArray(4096, '\0'));
+        ASSERT_TRUE(zeroFilled) << "space a power cut left unfilled";
+        EXPECT_EQ(RecoveryJournal::replay(*zeroFilled, base), expected);
+
+        // Damage is refused whole. A changed length of the last frame cannot be told from a torn
+        // append: it may only ever lose that last frame.
+        const qsizetype lastLength = lastFlush + 4;
         for (qsizetype at = 0; at < bytes.size(); at += 3) {
             QByteArray damaged = bytes;
             damaged[at] = char(damaged[at] ^ 0x20);
-            ASSERT_FALSE(RecoveryJournal::decode(damaged)) << "byte " << at << " changed";
+            const std::optional<RecoveryRecord> damagedRecord = RecoveryJournal::decode(damaged);
+            if (at >= lastLength && at < lastLength + 8 && damagedRecord) {
+                EXPECT_TRUE(damagedRecord->torn);
+                EXPECT_EQ(RecoveryJournal::replay(*damagedRecord, base), afterFirst);
+                continue;
+            }
+            ASSERT_FALSE(damagedRecord) << "byte " << at << " changed";
         }
     }
     EXPECT_FALSE(RecoveryJournal::replay({header, {}, {{100, 1, {}}}}, base)) << "edits that do not fit";
