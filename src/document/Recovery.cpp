@@ -193,7 +193,7 @@ void Recovery::flush()
 {
     timer_->stop();
     if (!active()) {
-        if (document_.Modified())
+        if (!unusable_.isEmpty() && document_.Modified())
             unprotected(unusable_);
         return;
     }

@@ -462,17 +462,17 @@ TEST_F(RecoveryTest, AFailedWriteKeepsTheEditsPendingAndAppliesThemOnce)
         auto* faults = new FaultyRecordStore;
         Instance a(folder, "a", faults);
         a.open("/p/Long.java", original);
-        a.type(0, QStringLiteral("W"));
-        a.recovery->flush();
         faults->writeFault = "No space left on device";
-        a.type(1, QStringLiteral("X"));
+        a.type(0, QStringLiteral("X"));
         a.recovery->flush();
         ASSERT_EQ(a.host.messageBox->calls.size(), 1);
         faults->writeFault.clear();
-        a.type(2, QStringLiteral("Y"));
+        a.type(1, QStringLiteral("Y"));
         a.recovery->flush();
+        a.type(2, QStringLiteral("Z"));
+        a.recovery->flush(); // appended to the record the last flush wrote
         typed = a.text1().utf8();
-        ASSERT_TRUE(typed.startsWith("WXY        System"));
+        ASSERT_TRUE(typed.startsWith("XYZ        System"));
     }
     Instance b(folder, "b");
     b.host.files->files.insert("/p/Long.java", original);
