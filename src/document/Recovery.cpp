@@ -3,17 +3,16 @@
 #include "Document.h"
 
 #include "host/AppInfo.h"
+#include "host/ContentHash.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 #include "host/QtRecordStore.h"
-#include "host/ContentHash.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <fcntl.h>
