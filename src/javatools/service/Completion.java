@@ -353,7 +353,7 @@ final class Completion {
             this.end = start == end ? end + Placeholder.length() : end;
 
             final List<String> options = new ArrayList<>(List.of("-proc:none", "-implicit:none", "-Xlint:none",
-                "-XDshould-stop.ifError=FLOW", "-XDshould-stop.at=FLOW", "-sourcepath", folder, "-classpath", folder));
+                "-XDshould-stop.ifError=ATTR", "-XDshould-stop.ifNoError=ATTR", "-sourcepath", folder, "-classpath", folder));
             final JavaFileObject unitSource = new CheckService.EditorSource(path, this.text, !folder.isEmpty());
             task = (JavacTask) compiler.getTask(new StringWriter(), files, d -> { }, options, null, List.of(unitSource));
             trees = Trees.instance(task);
