@@ -475,6 +475,11 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setUtf8(true);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
+    connect(this, &QsciScintilla::userListActivated, this, [this](int, const QString& chosen) {
+        const auto index = listItems_.indexOf(chosen);
+        if (index >= 0)
+            emit listChosen(int(index));
+    });
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
         [this](int position, int type, const char* text, int length, int, int, int, int, int, int) {
             noteEdit(position, type, length);
@@ -1152,4 +1157,51 @@ int EditorControl::linesShown() const
 int EditorControl::zoomLevel() const
 {
     return static_cast<int>(SendScintilla(SCI_GETZOOM));
+}
+
+namespace {
+constexpr int ListId = 1;
+}
+
+void EditorControl::showList(const QStringList& items)
+{
+    listItems_ = items;
+    // Kept in the order given (best first); the control still finds an item by what is typed.
+    SendScintilla(SCI_AUTOCSETORDER, SC_ORDER_CUSTOM);
+    SendScintilla(SCI_AUTOCSETMAXHEIGHT, 10);
+    // The caller narrows the list as the name is typed, shows it again and closes it when nothing fits.
+    SendScintilla(SCI_AUTOCSETAUTOHIDE, 0L);
+    SendScintilla(SCI_AUTOCSETCANCELATSTART, 0L);
+    showUserList(ListId, items);
+}
+
+bool EditorControl::listShown() const
+{
+    return isListActive();
+}
+
+void EditorControl::closeList()
+{
+    if (isListActive())
+        cancelList();
+}
+
+void EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+{
+    const QByteArray bytes = text.toUtf8();
+    const auto from = text.left(std::clamp<qsizetype>(highlightFrom, 0, text.size())).toUtf8().size();
+    const auto to = text.left(std::clamp<qsizetype>(highlightTo, 0, text.size())).toUtf8().size();
+    SendScintilla(SCI_CALLTIPSHOW, static_cast<unsigned long>(clampedPosition(offset)),
+                  bytes.constData());
+    SendScintilla(SCI_CALLTIPSETHLT, static_cast<unsigned long>(from), static_cast<long>(std::max(from, to)));
+}
+
+bool EditorControl::tipShown() const
+{
+    return SendScintilla(SCI_CALLTIPACTIVE) != 0;
+}
+
+void EditorControl::closeTip()
+{
+    SendScintilla(SCI_CALLTIPCANCEL);
 }

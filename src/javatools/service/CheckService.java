@@ -41,6 +41,8 @@ import javax.tools.ToolProvider;
  *          s32 end (UTF-16 offsets into the source, end exclusive), s32 line (1-based),
  *          string message.
  *
+ * Completion requests ('K') are answered by Completion, which says how they look.
+ *
  * The service writes no class files and runs no annotation processors. It ends when its input ends.
  */
 public final class CheckService {
@@ -81,7 +83,10 @@ public final class CheckService {
 
     static byte[] answer(JavaCompiler compiler, JavaFileManager files, byte[] request) throws IOException {
         final DataInputStream in = new DataInputStream(new java.io.ByteArrayInputStream(request));
-        if (in.readByte() != 'C')
+        final byte type = in.readByte();
+        if (type == 'K')
+            return Completion.answer(compiler, files, in);
+        if (type != 'C')
             throw new IOException("not a check request");
         final int id = in.readInt();
         final String path = readString(in);
