@@ -149,8 +149,8 @@ public final class CheckService {
         final boolean saved = !root.isEmpty();
         final JavaFileObject unit = new EditorSource(path, source, saved);
         final StringWriter ignored = new StringWriter();
-        final JavacTask task = (JavacTask) compiler.getTask(ignored, files, collected, options, null, List.of(unit));
         try {
+            final JavacTask task = (JavacTask) compiler.getTask(ignored, files, collected, options, null, List.of(unit));
             // Analysis only: attributed and flow-checked, never generated.
             task.analyze();
         } catch (IOException | RuntimeException | Error crash) {
@@ -162,11 +162,19 @@ public final class CheckService {
                 cause = cause.getCause();
             return cause.getClass().getSimpleName();
         }
+        String unplaced = null;
+        boolean placedError = false;
         for (Diagnostic<? extends JavaFileObject> d : collected.getDiagnostics()) {
             if (d.getSource() == unit)
                 mine.add(d);
+            final boolean error = d.getKind() == Diagnostic.Kind.ERROR && (d.getSource() == null || d.getSource() == unit);
+            if (error && d.getStartPosition() == Diagnostic.NOPOS && unplaced == null)
+                unplaced = d.getMessage(Locale.ROOT);
+            placedError |= error && d.getStartPosition() != Diagnostic.NOPOS;
         }
-        return null;
+        // An error with no place in the text (javac could not read something it needs) cannot be
+        // shown as a squiggle, and leaving it out would pass for a clean text.
+        return placedError ? null : unplaced;
     }
 
     static String readString(DataInputStream in) throws IOException {
