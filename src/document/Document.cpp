@@ -6,6 +6,8 @@
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 const QString Document::Filter = QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*");
@@ -193,10 +195,18 @@ void Document::setCurrentFile(const QString& path, const FileFormat& format)
     displayName_ = path;
     hasFileName_ = true;
     cd1_.FileName = path;
+    lastFolder_ = QFileInfo(path).absolutePath();
     text1_.markSaved();
     emit baseChanged();
     if (!sameFile)
         emit currentFileChanged();
+    emit fileUsed(path);
+}
+
+void Document::setDialogFolder()
+{
+    // A document with a file starts the dialogs at it (FileName); one without, where the user last was.
+    cd1_.InitDir = !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir() ? lastFolder_ : QDir::homePath();
 }
 
 bool Document::maybeSave()
@@ -247,6 +257,7 @@ void Document::Open()
 
 void Document::loadSteps()
 {
+    setDialogFolder();
     cd1_.ShowOpen();
     if (cd1_.Cancelled || cd1_.FileName.isEmpty())
         return;
@@ -315,6 +326,7 @@ void Document::startNewFile(const QString& path)
 
 bool Document::saveWithDialog()
 {
+    setDialogFolder();
     cd1_.ShowSave();
     if (cd1_.Cancelled || cd1_.FileName.isEmpty())
         return false;

@@ -77,6 +77,12 @@ public:
     // Save creates the file without asking.
     void startNewFile(const QString& path);
 
+    // Where the open and save dialogs start for a document without a file: the folder of the file
+    // last loaded or saved (the window gives the one from the last session), else the home folder.
+    void setLastFolder(const QString& folder) { lastFolder_ = folder; }
+    // Points the file dialog's InitDir there, before the dialog is shown.
+    void setDialogFolder();
+
     // Asks whether to save unsaved changes (Yes / No / Cancel). True when the caller may go on.
     bool maybeSave();
 
@@ -118,6 +124,8 @@ signals:
     void bytesChanged(qsizetype position, qsizetype removed, const char* inserted, qsizetype insertedLength);
     // The document became another file, or a new document (the display name may have changed).
     void currentFileChanged();
+    // The text was just loaded from path or saved to it (the list of recent files follows).
+    void fileUsed(const QString& path);
     // Modified() changed.
     void modifiedChanged(bool modified);
     void loadingChanged(bool loading);
@@ -144,6 +152,7 @@ private:
     HostServices& host_;
     QString currentFileName_;
     QString displayName_;
+    QString lastFolder_;
     bool hasFileName_ = false;
     FileFormat format_;
     FileFormat fileFormat_;

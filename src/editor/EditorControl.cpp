@@ -67,6 +67,7 @@ EditorControl::EditorControl(QWidget* parent) : QWidget(parent), surface_(new Ed
     connect(surface_, &EditorSurface::accessibleTextInserted, this, &EditorControl::accessibleTextInserted);
     connect(surface_, &EditorSurface::accessibleTextRemoved, this, &EditorControl::accessibleTextRemoved);
     connect(surface_, &EditorSurface::lineSeparatorsLeftOut, this, &EditorControl::lineSeparatorsLeftOut);
+    connect(surface_, &EditorSurface::listChosen, this, &EditorControl::listChosen);
     // The line numbers keep room for the last line's number, at every zoom.
     connect(surface_, &EditorSurface::linesChanged, this, &EditorControl::fitLineNumbers);
     connect(surface_, &QsciScintillaBase::SCN_ZOOM, this, &EditorControl::fitLineNumbers);
@@ -333,3 +334,13 @@ int EditorControl::zoomLevel() const { return surface_->zoomLevel(); }
 void EditorControl::zoomIn() { surface_->zoomIn(); }
 void EditorControl::zoomOut() { surface_->zoomOut(); }
 void EditorControl::zoomTo(int level) { surface_->zoomTo(level); }
+
+void EditorControl::showList(const QStringList& items) { surface_->showList(items); }
+bool EditorControl::listShown() const { return surface_->listShown(); }
+void EditorControl::closeList() { surface_->closeList(); }
+void EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+{
+    surface_->showTip(offset, text, highlightFrom, highlightTo);
+}
+bool EditorControl::tipShown() const { return surface_->tipShown(); }
+void EditorControl::closeTip() { surface_->closeTip(); }

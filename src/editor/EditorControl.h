@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -204,6 +205,16 @@ public:
     void zoomOut();
     void zoomTo(int level);
 
+    // A list of choices under the caret, shown in the order given; listChosen tells the index of the
+    // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
+    void showList(const QStringList& items);
+    bool listShown() const;
+    void closeList();
+    // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
+    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool tipShown() const;
+    void closeTip();
+
 signals:
     void Change();
     // isModified() changed.
@@ -221,6 +232,7 @@ signals:
     // A text shown in pieces cannot take a line separator of its own (U+2028, U+2029 or U+0085): one
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
+    void listChosen(int index);
 
 protected:
     // Keys and input sent to the control itself (rather than to the focus) reach the text as well.

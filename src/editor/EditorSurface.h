@@ -160,6 +160,16 @@ public:
     // How many points the text is drawn larger (or, below 0, smaller) than its font.
     int zoomLevel() const;
 
+    // A list of choices under the caret, shown in the order given; listChosen tells the index of the
+    // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
+    void showList(const QStringList& items);
+    bool listShown() const;
+    void closeList();
+    // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
+    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool tipShown() const;
+    void closeTip();
+
 signals:
     void Change();
     // Every change of the raw contents, in bytes: removed bytes were deleted at position, or the
@@ -173,6 +183,7 @@ signals:
     // A text shown in pieces cannot take a line separator of its own (U+2028, U+2029, U+0085): one
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
+    void listChosen(int index);
 
 protected:
     bool event(QEvent* event) override;
@@ -202,6 +213,7 @@ private:
     bool quietChanged_ = false;
     int quietLines_ = 0;
     std::vector<AccessibleEdit> accessibleEdits_;
+    QStringList listItems_;
     const QEvent* leftToParent_ = nullptr; // a key or input event this component did not take
 
     void adoptDocument(void* document);
@@ -220,6 +232,8 @@ private:
     void setPieces(bool on);
     void allowLineEnds();
     bool hasLineSeparator(const QString& text) const;
+    // Whether the view's bytes at position are a separator between the pieces of a long line.
+    bool isPieceSeparatorAt(long position);
     // text without line separators, and lineSeparatorsLeftOut told once back in the event loop.
     QString withoutLineSeparators(QString text) const;
     void piecesChanged() const;

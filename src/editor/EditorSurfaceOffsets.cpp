@@ -314,3 +314,50 @@ int EditorSurface::zoomLevel() const
 {
     return static_cast<int>(SendScintilla(SCI_GETZOOM));
 }
+
+namespace {
+constexpr int ListId = 1;
+}
+
+void EditorSurface::showList(const QStringList& items)
+{
+    listItems_ = items;
+    // Kept in the order given (best first); the control still finds an item by what is typed.
+    SendScintilla(SCI_AUTOCSETORDER, SC_ORDER_CUSTOM);
+    SendScintilla(SCI_AUTOCSETMAXHEIGHT, 10);
+    // The caller narrows the list as the name is typed, shows it again and closes it when nothing fits.
+    SendScintilla(SCI_AUTOCSETAUTOHIDE, 0L);
+    SendScintilla(SCI_AUTOCSETCANCELATSTART, 0L);
+    showUserList(ListId, items);
+}
+
+bool EditorSurface::listShown() const
+{
+    return isListActive();
+}
+
+void EditorSurface::closeList()
+{
+    if (isListActive())
+        cancelList();
+}
+
+void EditorSurface::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+{
+    const QByteArray bytes = text.toUtf8();
+    const auto from = text.left(std::clamp<qsizetype>(highlightFrom, 0, text.size())).toUtf8().size();
+    const auto to = text.left(std::clamp<qsizetype>(highlightTo, 0, text.size())).toUtf8().size();
+    SendScintilla(SCI_CALLTIPSHOW, static_cast<unsigned long>(clampedPosition(offset)),
+                  bytes.constData());
+    SendScintilla(SCI_CALLTIPSETHLT, static_cast<unsigned long>(from), static_cast<long>(std::max(from, to)));
+}
+
+bool EditorSurface::tipShown() const
+{
+    return SendScintilla(SCI_CALLTIPACTIVE) != 0;
+}
+
+void EditorSurface::closeTip()
+{
+    SendScintilla(SCI_CALLTIPCANCEL);
+}
