@@ -12,6 +12,7 @@
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/JavaEditing.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
 #include "search/Search.h"
@@ -19,6 +20,7 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerjava.h>
+#include <Qsci/qsciprinter.h>
 
 #include <QCloseEvent>
 #include <QColor>
@@ -103,6 +105,8 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     connect(document_.get(), &Document::currentFileChanged, this,
             [this] { setWindowTitle(AppInfo::TitlePrefix + document_->displayName()); });
     javaTools_ = std::make_unique<JavaTools>(*this, *document_, *text1_, host_);
+    // The output panel is read from the same distance as the text: both zoom together.
+    connect(text1_, &QsciScintillaBase::SCN_ZOOM, this, [this] { javaTools_->outputPanel()->setZoom(text1_->zoomLevel()); });
     createActions();
     createToolBar();
     createStatusBar();
@@ -154,8 +158,8 @@ void frmMain::createEditor()
     text1_->setMarginsFont(font);
     updateLineNumberWidth();
     text1_->setBraceMatching(QsciScintilla::SloppyBraceMatch);
-    text1_->setAutoIndent(true);
     text1_->setTabWidth(4);
+    JavaEditing::installAutoIndent(*text1_);
 
     // Cut, Copy, Paste and Select All go through the Edit menu's commands (and the host's clipboard),
     // so the control must not take their keys for itself.
@@ -167,6 +171,11 @@ void frmMain::createEditor()
         case QsciCommand::SelectAll:
             command->setKey(0);
             command->setAlternateKey(0);
+            break;
+        case QsciCommand::WordPartLeft:
+            // Ctrl+/ comments lines out or back in (Edit menu).
+            if (command->key() == QKeyCombination(Qt::CTRL | Qt::Key_Slash).toCombined())
+                command->setKey(0);
             break;
         case QsciCommand::Undo:
         case QsciCommand::Redo:
@@ -224,6 +233,8 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::CTRL | Qt::Key_S)}));
     mnuFile->addAction(addCommand(QStringLiteral("mnuSaveAs"), QStringLiteral("Save As..."), &frmMain::mnuSaveAs_Click,
                                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuPrint"), QStringLiteral("Print..."), &frmMain::mnuPrint_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_P)}));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
     mnuFile->addAction(addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click));
 
@@ -254,6 +265,8 @@ void frmMain::createActions()
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuToggleComment"), QStringLiteral("Comment or Uncomment Lines"),
+                                  &frmMain::mnuToggleComment_Click, {QKeySequence(Qt::CTRL | Qt::Key_Slash)}));
 
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -266,9 +279,14 @@ void frmMain::createActions()
 
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click,
+                                   {QKeySequence(Qt::Key_F7)}));
     mnuTools->addAction(addCommand(QStringLiteral("mnuRun"), QStringLiteral("Run"), &frmMain::mnuRun_Click,
                                    {QKeySequence(Qt::Key_F5)}));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuNextError"), QStringLiteral("Next Error"), &frmMain::mnuNextError_Click,
+                                   {QKeySequence(Qt::Key_F8)}));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuPreviousError"), QStringLiteral("Previous Error"),
+                                   &frmMain::mnuPreviousError_Click, {QKeySequence(Qt::SHIFT | Qt::Key_F8)}));
     mnuTools->addAction(addCommand(QStringLiteral("mnuCHelp"), QStringLiteral("Click Here for Help with the Compiler"), &frmMain::mnuCHelp_Click));
     if (QAction* panel = javaTools_->outputPanelAction()) {
         mnuTools->addSeparator();
@@ -398,6 +416,19 @@ void frmMain::mnuOpen_Click() { document_->Open(); }
 void frmMain::mnuSave_Click() { document_->Save(); }
 void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 
+void frmMain::mnuPrint_Click()
+{
+    if (!host_.choosePrinter)
+        return;
+    QsciPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(document_->displayName());
+    printer.setWrapMode(QsciScintilla::WrapWord);
+    if (!host_.choosePrinter(printer, this))
+        return;
+    if (!text1_->print(printer))
+        throw HostError(QStringLiteral("The document could not be printed: the printer did not start."));
+}
+
 void frmMain::mnuExit_Click()
 {
     close();
@@ -474,6 +505,7 @@ void frmMain::mnuCopy_Click() { EditCommands::Copy(*text1_, *host_.clipboard); }
 void frmMain::mnuPaste_Click() { EditCommands::Paste(*text1_, *host_.clipboard); }
 void frmMain::mnuSelectAll_Click() { EditCommands::SelectAll(*text1_); }
 void frmMain::mnuDateTime_Click() { EditCommands::DateTime(*text1_, *host_.clock); }
+void frmMain::mnuToggleComment_Click() { JavaEditing::toggleComments(*text1_); }
 
 void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBox); }
 void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
@@ -489,6 +521,8 @@ void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
 void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
 void frmMain::mnuRun_Click() { javaTools_->mnuRun_Click(); }
+void frmMain::mnuNextError_Click() { javaTools_->goToNextDiagnostic(true); }
+void frmMain::mnuPreviousError_Click() { javaTools_->goToNextDiagnostic(false); }
 
 void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
 

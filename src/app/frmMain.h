@@ -37,6 +37,7 @@ public:
     void mnuOpen_Click();
     void mnuSave_Click();
     void mnuSaveAs_Click();
+    void mnuPrint_Click();
     void mnuExit_Click();
     void mnuUndo_Click();
     void mnuRedo_Click();
@@ -50,12 +51,15 @@ public:
     void mnuGoToLine_Click();
     void mnuSelectAll_Click();
     void mnuDateTime_Click();
+    void mnuToggleComment_Click();
     void mnuZoomIn_Click();
     void mnuZoomOut_Click();
     void mnuZoomNormal_Click();
     void mnuCompile_Click();
     void mnuCHelp_Click();
     void mnuRun_Click();
+    void mnuNextError_Click();
+    void mnuPreviousError_Click();
     void mnuAbout_Click();
 
     // Runs the command of the toolbar button's Key. A HostError a command lets through ends that

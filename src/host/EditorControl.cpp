@@ -4,6 +4,7 @@
 #include "LongLines.h"
 
 #include <Qsci/qscilexer.h>
+#include <Qsci/qsciprinter.h>
 
 #include <QClipboard>
 #include <QDropEvent>
@@ -309,6 +310,14 @@ void EditorControl::takeInsertedText()
 
 void EditorControl::keyPressEvent(QKeyEvent* event)
 {
+    // Alt with a character key is a menu's or a dialog's key, never text: one that nothing took must
+    // not type its letter. (AltGr comes without Alt, and Ctrl+Alt may be AltGr elsewhere.)
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((modifiers & Qt::AltModifier) && !(modifiers & (Qt::ControlModifier | Qt::MetaModifier))
+        && !event->text().isEmpty() && event->text().at(0).isPrint()) {
+        event->ignore();
+        return;
+    }
     // Indenting after a brace reads the styles of the text before the caret. Keys that arrive faster
     // than the control paints (a busy machine, a paste of keystrokes) would find that text unstyled.
     // Only the keys that indent need it: colouring up to a caret far down a big file takes long.
@@ -325,7 +334,13 @@ void EditorControl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QuietEdits quiet(*this);
+    const qsizetype before = utf8Length();
     QsciScintilla::keyPressEvent(event);
+    if (typed.size() == 1 && utf8Length() != before && !isReadOnly()) {
+        const QChar character = typed == u"\r" ? QChar(u'\n') : typed.at(0);
+        if (character == u'\n' || character.isPrint())
+            emit characterTyped(character);
+    }
 }
 
 void EditorControl::inputMethodEvent(QInputMethodEvent* event)
@@ -1116,4 +1131,81 @@ int EditorControl::linesShown() const
 int EditorControl::zoomLevel() const
 {
     return static_cast<int>(SendScintilla(SCI_GETZOOM));
+}
+
+int EditorControl::indentationOfLine(int line) const
+{
+    if (line < 0 || line >= lines())
+        return 0;
+    return indentation(viewLine(line));
+}
+
+void EditorControl::setIndentationOfLine(int line, int columns)
+{
+    if (line < 0 || line >= lines())
+        return;
+    const int control = viewLine(line);
+    const auto caret = SendScintilla(SCI_GETCURRENTPOS);
+    const auto indentEnd = SendScintilla(SCI_GETLINEINDENTPOSITION, control);
+    const bool caretInIndent = caret >= SendScintilla(SCI_POSITIONFROMLINE, control) && caret <= indentEnd;
+    setIndentation(control, std::max(0, columns));
+    if (caretInIndent)
+        SendScintilla(SCI_SETEMPTYSELECTION, SendScintilla(SCI_GETLINEINDENTPOSITION, control));
+}
+
+std::pair<int, int> EditorControl::selectedLines() const
+{
+    const auto [anchor, caret] = selectionOffsets();
+    const qsizetype from = std::min(anchor, caret);
+    const qsizetype to = std::max(anchor, caret);
+    const auto lineOf = [this](qsizetype offset) {
+        int low = 0;
+        int high = lines() - 1;
+        while (low < high) {
+            const int middle = (low + high + 1) / 2;
+            if (offsetOfLine(middle) <= offset)
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        return low;
+    };
+    const int first = lineOf(from);
+    int last = lineOf(to);
+    if (last > first && offsetOfLine(last) == to)
+        --last;
+    return {first, last};
+}
+
+void EditorControl::replaceLines(int first, int last, const QStringList& newLines)
+{
+    if (first < 0 || last < first || last >= lines() || newLines.size() != last - first + 1)
+        return;
+    const auto lineEnd = [](const QString& line) {
+        qsizetype end = line.size();
+        while (end > 0 && (line[end - 1] == u'\n' || line[end - 1] == u'\r'))
+            --end;
+        return end;
+    };
+    QString replacement;
+    for (int line = first; line <= last; ++line) {
+        replacement += newLines[line - first];
+        if (line < last) {
+            const QString old = text(line);
+            replacement += old.mid(lineEnd(old));
+        }
+    }
+    const qsizetype from = offsetOfLine(first);
+    const QString lastLine = text(last);
+    const qsizetype to = offsetOfLine(last) + lineEnd(lastLine);
+    replaceOffsets(from, to, replacement);
+    selectOffsets(from, from + replacement.size());
+}
+
+bool EditorControl::print(QPrinter& printer)
+{
+    auto* sciPrinter = dynamic_cast<QsciPrinter*>(&printer);
+    if (!sciPrinter)
+        return false;
+    return sciPrinter->printRange(this);
 }

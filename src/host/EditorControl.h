@@ -18,6 +18,8 @@
 // Text, whatever the control stores inside (it keeps UTF-8). Change is emitted after every change of
 // the text, the program's own included (once for an edit that makes several, such as a replacement or
 // an undo). Text may hold NUL characters: they pass through unharmed.
+class QPrinter;
+
 class EditorControl : public QsciScintilla {
     Q_OBJECT
 
@@ -166,6 +168,20 @@ public:
     // How many points the text is drawn larger (or, below 0, smaller) than its font.
     int zoomLevel() const;
 
+    // The indentation of a 0-based line in columns (a tab counts to the next tab stop), and its
+    // replacement; setting it leaves the caret after the indentation when it was inside it.
+    int indentationOfLine(int line) const;
+    void setIndentationOfLine(int line, int columns);
+    // The 0-based lines the selection touches (the caret's line without one); a selection that ends
+    // at the very start of a line does not take that line.
+    std::pair<int, int> selectedLines() const;
+    // Replaces the text of lines first..last (without their line ends, which stay) with lines, as
+    // one step of the undo history, and selects them.
+    void replaceLines(int first, int last, const QStringList& lines);
+    // Prints the whole text with its colours, and its line numbers where they are shown, on printer
+    // (which must be a QsciPrinter); false when the printer could not start.
+    bool print(QPrinter& printer);
+
 signals:
     void Change();
     // Every change of the raw contents, in bytes: removed bytes were deleted at position, or the
@@ -179,6 +195,9 @@ signals:
     // A text shown in pieces cannot take a line separator of its own (U+2028, U+2029, U+0085): one
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
+    // A character the user typed went into the text (a line break comes as '\n'), after the control
+    // has handled it; edits made in answer are part of the same change.
+    void characterTyped(QChar character);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QTextLayout>
 
@@ -276,5 +278,10 @@ HostServices makeQtHost()
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
     host.checkServiceCommand = [] { return ::checkServiceCommand(); };
+    host.choosePrinter = [](QPrinter& printer, QWidget* parent) {
+        QPrintDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("Print"));
+        return dialog.exec() == QDialog::Accepted;
+    };
     return host;
 }

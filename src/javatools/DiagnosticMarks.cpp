@@ -90,6 +90,16 @@ void DiagnosticMarks::clear()
     marks_.clear();
 }
 
+QList<int> DiagnosticMarks::markedLines() const
+{
+    QList<int> lines;
+    for (const Mark& mark : marks_) {
+        if (const int line = text1_.markerLine(mark.handle); line >= 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
 QString DiagnosticMarks::messagesOnLine(int line) const
 {
     QStringList messages;

@@ -3,6 +3,7 @@
 #include "CheckWhileTyping.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
+#include "JavaEditing.h"
 #include "JavaSource.h"
 #include "JavaToolsText.h"
 #include "RunProgram.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -192,6 +194,36 @@ void JavaTools::goToLine(int line, int column)
     text1_.setSelStart(offset);
     text1_.ensureCursorVisible();
     text1_.setFocus();
+}
+
+QString JavaTools::goToNextDiagnostic(bool forward)
+{
+    const int target = JavaEditing::nextMarkedLine(marks_->markedLines(), text1_.caretLine() - 1, forward);
+    QString message;
+    if (target < 0) {
+        message = QStringLiteral("No line has an error or a warning.");
+    } else {
+        // The marked range's start when the line has one, else the line's.
+        qsizetype offset = text1_.offsetOfLine(target);
+        const qsizetype lineEnd = text1_.offsetOfLine(target + 1);
+        for (const int indicator : {int(CheckWhileTyping::ErrorIndicator), int(CheckWhileTyping::WarningIndicator),
+                                    int(DiagnosticMarks::ErrorIndicator), int(DiagnosticMarks::WarningIndicator)}) {
+            for (const auto& [from, to] : text1_.indicatorRanges(indicator)) {
+                if (from >= offset && from < lineEnd) {
+                    offset = from;
+                    break;
+                }
+            }
+            if (offset != text1_.offsetOfLine(target))
+                break;
+        }
+        text1_.setSelStart(offset);
+        text1_.ensureCursorVisible();
+        message = marks_->messagesOnLine(target);
+    }
+    const QRect caret = text1_.characterRect(text1_.caretOffset());
+    QToolTip::showText(text1_.viewport()->mapToGlobal(caret.bottomLeft()), message, text1_.viewport());
+    return message;
 }
 
 void JavaTools::goToDiagnostic(const QString& path, int line, int column)

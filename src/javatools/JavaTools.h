@@ -30,6 +30,10 @@ public:
     void mnuCompile_Click();
     void mnuCHelp_Click();
     void mnuRun_Click();
+    // F8 and Shift+F8: the caret goes to the next (or previous) line with a compiler's or the
+    // checker's message, going round at the end, and the message is shown there. The message, or
+    // what was said instead when there is none.
+    QString goToNextDiagnostic(bool forward);
 
     // Saves the document if needed and starts javac on it; the run's task id, 0 when nothing was
     // started (the save did not happen, or javac could not start: the user was told).

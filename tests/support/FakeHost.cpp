@@ -3,6 +3,8 @@
 #include "host/ContentHash.h"
 #include "host/SystemRegistry.h"
 
+#include <QPrinter>
+
 #include <limits>
 
 void FakeCommonDialog::show(const QString& kind)
@@ -105,6 +107,14 @@ FakeHost::FakeHost()
     services.files = std::move(filesOwned);
     services.fileWatcher = std::move(watcherOwned);
     services.registry = makeSystemRegistry();
+    services.choosePrinter = [this](QPrinter& printer, QWidget*) {
+        ++printDialogs;
+        if (!printToPdf)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(*printToPdf);
+        return true;
+    };
     services.makeFileDialog = [this](QWidget*) {
         auto dialog = std::make_unique<FakeCommonDialog>();
         fileDialog = dialog.get();
