@@ -98,7 +98,9 @@ CompilerOutputPanel::CompilerOutputPanel(QWidget* parent)
     stop_->setObjectName(QStringLiteral("cmdStop"));
     stop_->setAccessibleName(QStringLiteral("Stop"));
     stop_->setToolTip(QStringLiteral("Ends the running program and every process it started"));
-    endInput_ = new QPushButton(QStringLiteral("En&d Input"), pane);
+    // No Alt key of its own: an Alt key pressed by habit must never end a program's input for good;
+    // Ctrl+D in the input line is its key.
+    endInput_ = new QPushButton(QStringLiteral("End Input"), pane);
     endInput_->setObjectName(QStringLiteral("cmdEndInput"));
     endInput_->setAccessibleName(QStringLiteral("End Input"));
     endInput_->setToolTip(QStringLiteral("Closes the program's input, as Ctrl+D in the input line does: "
