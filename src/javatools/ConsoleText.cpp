@@ -7,7 +7,7 @@ constexpr char16_t Escape = 0x1b;
 
 QColor basicColour(int index)
 {
-    // The usual terminal palette, a little darker where it is meant for dark paper: eight normal
+    // The usual terminal palette, darker where it would be too pale on the panel's light paper: eight normal
     // colours, then their bright forms.
     static const QRgb palette[16] = {0x000000, 0xcd0000, 0x00a000, 0xa07800, 0x0000ee, 0xcd00cd, 0x00a0a0, 0x808080,
                                      0x606060, 0xff0000, 0x00c000, 0xb08800, 0x5c5cff, 0xff00ff, 0x00b0b0, 0x404040};
