@@ -181,6 +181,15 @@ public:
     // Prints the whole text with its colours, and its line numbers where they are shown, on printer
     // (which must be a QsciPrinter); false when the printer could not start.
     bool print(QPrinter& printer);
+    // A list of choices under the caret, shown in the order given; listChosen tells the index of the
+    // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
+    void showList(const QStringList& items);
+    bool listShown() const;
+    void closeList();
+    // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
+    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool tipShown() const;
+    void closeTip();
 
 signals:
     void Change();
@@ -198,6 +207,7 @@ signals:
     // A character the user typed went into the text (a line break comes as '\n'), after the control
     // has handled it; edits made in answer are part of the same change.
     void characterTyped(QChar character);
+    void listChosen(int index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -226,6 +236,7 @@ private:
     bool quietChanged_ = false;
     int quietLines_ = 0;
     std::vector<AccessibleEdit> accessibleEdits_;
+    QStringList listItems_;
 
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
@@ -242,6 +253,8 @@ private:
     void setPieces(bool on);
     void allowLineEnds();
     bool hasLineSeparator(const QString& text) const;
+    // Whether the view's bytes at position are a separator between the pieces of a long line.
+    bool isPieceSeparatorAt(long position);
     // text without line separators, and lineSeparatorsLeftOut told once back in the event loop.
     QString withoutLineSeparators(QString text) const;
     void piecesChanged() const;
