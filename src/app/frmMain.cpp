@@ -289,9 +289,9 @@ void frmMain::createActions()
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
-    mnuEdit->addActions({javaTools_->completion().completeAction(), javaTools_->completion().hintAction()});
     mnuEdit->addAction(addCommand(QStringLiteral("mnuToggleComment"), QStringLiteral("Comment or Uncomment Lines"),
                                   &frmMain::mnuToggleComment_Click, {QKeySequence(Qt::CTRL | Qt::Key_Slash)}));
+    mnuEdit->addActions({javaTools_->completion().completeAction(), javaTools_->completion().hintAction()});
 
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
