@@ -194,7 +194,10 @@ void CodeCompletion::showList(bool insertSingle)
     labels.reserve(shown_.size());
     for (const CompletionCandidate& c : shown_)
         labels << CompletionList::label(c);
-    text1_.showList(labels);
+    if (!text1_.showList(labels)) {
+        closeAll();
+        return;
+    }
     emit listShown(int(shown_.size()));
 }
 
@@ -228,8 +231,8 @@ void CodeCompletion::showHint(const CompletionReply& reply)
         return;
     }
     const CompletionList::Hint hint = CompletionList::hint(reply.signatures, reply.argument);
-    text1_.showTip(reply.callStart, hint.text, hint.highlightFrom, hint.highlightTo);
-    emit hintShown(hint.text);
+    if (text1_.showTip(reply.callStart, hint.text, hint.highlightFrom, hint.highlightTo))
+        emit hintShown(hint.text);
 }
 
 void CodeCompletion::closeAll()
