@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
 // port does not install the header that declares it, so it is declared here as Scintilla declares
@@ -325,7 +326,30 @@ void EditorControl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QuietEdits quiet(*this);
+    const auto before = SendScintilla(SCI_GETCURRENTPOS);
     QsciScintilla::keyPressEvent(event);
+    // A separator between pieces is no character of the text: an arrow key that stepped over one
+    // alone has not moved through the text yet, so it takes the next character too.
+    const bool right = event->key() == Qt::Key_Right, left = event->key() == Qt::Key_Left;
+    const auto mods = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (!pieces_ || (!right && !left) || mods != Qt::NoModifier)
+        return;
+    const auto after = SendScintilla(SCI_GETCURRENTPOS);
+    const auto stepped = right ? before : after;
+    if (std::abs(after - before) != LongLines::SeparatorBytes || !isPieceSeparatorAt(stepped))
+        return;
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    SendScintilla(right ? (extend ? SCI_CHARRIGHTEXTEND : SCI_CHARRIGHT) : (extend ? SCI_CHARLEFTEXTEND : SCI_CHARLEFT));
+}
+
+bool EditorControl::isPieceSeparatorAt(long position)
+{
+    if (position < 0 || position + LongLines::SeparatorBytes > SendScintilla(SCI_GETLENGTH))
+        return false;
+    for (qsizetype i = 0; i < LongLines::SeparatorBytes; ++i)
+        if (char(SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(position + i))) != LongLines::Separator[i])
+            return false;
+    return true;
 }
 
 void EditorControl::inputMethodEvent(QInputMethodEvent* event)
@@ -370,6 +394,18 @@ QString EditorControl::withoutLineSeparators(QString text) const
 void EditorControl::mousePressEvent(QMouseEvent* event)
 {
     QuietEdits quiet(*this); // the middle button pastes
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (pieces_ && event->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
+        const QString selection = clipboard->text(QClipboard::Selection);
+        if (hasLineSeparator(selection)) {
+            const QPoint at = event->position().toPoint();
+            const auto position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
+            SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+            QsciScintilla::replaceSelectedText(withoutLineSeparators(selection));
+            event->accept();
+            return;
+        }
+    }
     QsciScintilla::mousePressEvent(event);
 }
 

@@ -237,6 +237,8 @@ private:
     void setPieces(bool on);
     void allowLineEnds();
     bool hasLineSeparator(const QString& text) const;
+    // Whether the view's bytes at position are a separator between the pieces of a long line.
+    bool isPieceSeparatorAt(long position);
     // text without line separators, and lineSeparatorsLeftOut told once back in the event loop.
     QString withoutLineSeparators(QString text) const;
     void piecesChanged() const;

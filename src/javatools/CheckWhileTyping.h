@@ -71,6 +71,8 @@ signals:
     void checking();
     // A result was drawn (or found stale and dropped): for tests and measurements.
     void shown(int errors, int warnings);
+    // The compiler could not finish on the text; the status bar says so instead of a count.
+    void couldNotCheck(const QString& reason);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,8 +86,10 @@ private:
     void onGaveUp(const QString& reason);
     void setEnabled(bool on);
     void show(const ServiceFraming::CheckReply& reply);
+    void showFailure(const QString& reason);
     void clearShown();
-    void setCount(const QString& text);
+    // explanation: the status bar's tooltip.
+    void setCount(const QString& text, const QString& explanation = QString());
 
     EditorControl& text1_;
     DiagnosticMarks& marks_;
@@ -100,6 +104,7 @@ private:
     quint32 droppedUpTo_ = 0; // results of requests up to this id are not shown
     quint64 sentVersion_ = 0;
     QString sentText_;
+    ServiceFraming::CheckDiagnostic sentMisplaced_; // an empty message: the file is where its package says
     bool squiggles_ = false;
     bool marksAreMine_ = false; // the margin marks were set by the check, not by a Compile
     const void* markedDocument_ = nullptr;

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class CheckWhileTyping;
 class CodeCompletion;
 class CompilerOutputPanel;
@@ -54,6 +56,10 @@ public:
     // Goes to line (1-based) and column (0-based; -1 the line's start) of the file at path: in the
     // editor when that is the document being edited, otherwise after offering to open it.
     void goToDiagnostic(const QString& path, int line, int column = -1);
+    // How a file is opened in a window of its own at line and column; with one, a diagnostic in
+    // another file may be opened there instead of in this window.
+    using NewWindowOpener = std::function<void(const QString& path, int line, int column)>;
+    void setNewWindowOpener(NewWindowOpener opener) { openInNewWindow_ = std::move(opener); }
 
 private:
     bool isCurrentDocument(const QString& path) const;
@@ -71,4 +77,5 @@ private:
     CheckWhileTyping* checker_ = nullptr;
     CodeCompletion* completion_ = nullptr;
     qint64 lastCompileTask_ = 0;
+    NewWindowOpener openInNewWindow_;
 };

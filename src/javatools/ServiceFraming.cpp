@@ -6,6 +6,7 @@ namespace ServiceFraming {
 namespace {
 constexpr char RequestType = 'C';
 constexpr char ReplyType = 'D';
+constexpr char FailureType = 'F'; // the compiler failed on the text: its errors are unknown
 constexpr qsizetype DiagnosticHeader = 1 + 4 + 4 + 4 + 4;
 constexpr char CompletionRequestType = 'K';
 constexpr char CompletionReplyType = 'L';
@@ -128,13 +129,24 @@ QByteArray encodeCheckRequest(const CheckRequest& request)
     putString(out, request.path);
     putString(out, request.folder);
     putString(out, request.source);
+    putString(out, request.misplacedPackage);
     return out;
 }
 
 std::optional<CheckReply> decodeCheckReply(const QByteArray& payload, qsizetype sourceLength)
 {
     Cursor in(payload);
-    if (in.u8() != quint8(ReplyType))
+    const quint8 type = in.u8();
+    if (type == quint8(FailureType)) {
+        CheckReply failure;
+        failure.id = in.u32();
+        failure.failed = true;
+        failure.failure = in.string();
+        if (!in.ok() || !in.atEnd())
+            return std::nullopt;
+        return failure;
+    }
+    if (type != quint8(ReplyType))
         return std::nullopt;
     CheckReply reply;
     reply.id = in.u32();

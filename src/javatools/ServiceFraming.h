@@ -35,13 +35,16 @@ private:
     qsizetype max_;
 };
 
-// The document to check. path names it (with or without ".java"); folder is where the other classes
-// of its package live, empty when the document has no file yet.
+// The document to check. path names it (with or without ".java"); folder is the source root its
+// program's other classes are found under, empty when the document has no file yet.
+// misplacedPackage: the package the document declares when its folder does not spell it (folder
+// is then its own folder, whose sources are taken as that package).
 struct CheckRequest {
     quint32 id = 0;
     QString path;
     QString folder;
     QString source;
+    QString misplacedPackage;
 };
 
 struct CheckDiagnostic {
@@ -57,6 +60,9 @@ struct CheckDiagnostic {
 struct CheckReply {
     quint32 id = 0;
     QList<CheckDiagnostic> diagnostics;
+    // The compiler could not finish on the text: diagnostics is empty and says nothing.
+    bool failed = false;
+    QString failure; // what stopped it, for the user
 };
 
 QByteArray encodeCheckRequest(const CheckRequest& request);

@@ -61,8 +61,25 @@ TEST(ServiceFraming, TruncatedMessageStaysPendingAndOversizedIsRefused)
 
 TEST(ServiceFraming, RequestLayout)
 {
-    const QByteArray bytes = encodeCheckRequest({7, QStringLiteral("/p/Ä.java"), QStringLiteral("/p"), QStringLiteral("class Ä {}")});
-    EXPECT_EQ(bytes, QByteArray("C") + u32(7) + str("/p/\xc3\x84.java") + str("/p") + str("class \xc3\x84 {}"));
+    const QByteArray bytes = encodeCheckRequest({7, QStringLiteral("/p/Ä.java"), QStringLiteral("/p"), QStringLiteral("class Ä {}"), {}});
+    EXPECT_EQ(bytes, QByteArray("C") + u32(7) + str("/p/\xc3\x84.java") + str("/p") + str("class \xc3\x84 {}") + str(""));
+    const QByteArray misplaced =
+        encodeCheckRequest({8, QStringLiteral("/q/A.java"), QStringLiteral("/q"), QStringLiteral("package a;"), QStringLiteral("a")});
+    EXPECT_TRUE(misplaced.endsWith(str("package a;") + str("a")));
+}
+
+TEST(ServiceFraming, ACheckThatCouldNotRunIsAFailureNotAnEmptyList)
+{
+    const auto failed = decodeCheckReply(QByteArray("F") + u32(5) + str("StackOverflowError"), 100);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->id, 5u);
+    EXPECT_TRUE(failed->failed);
+    EXPECT_EQ(failed->failure, "StackOverflowError");
+    EXPECT_TRUE(failed->diagnostics.isEmpty());
+    EXPECT_FALSE(decodeCheckReply(reply(4, 0, {}), 0)->failed);
+    // Cut short or with bytes left over, it is a broken service like any other bad reply.
+    EXPECT_FALSE(decodeCheckReply(QByteArray("F") + u32(5), 100));
+    EXPECT_FALSE(decodeCheckReply(QByteArray("F") + u32(5) + str("x") + "!", 100));
 }
 
 TEST(ServiceFraming, ReplyIsDecodedWithItsRanges)
@@ -84,7 +101,7 @@ TEST(ServiceFraming, MalformedRepliesAreRejected)
         QByteArray payload;
     } cases[] = {
         {"empty", {}},
-        {"a request echoed back", encodeCheckRequest({1, "a", "", "b"})},
+        {"a request echoed back", encodeCheckRequest({1, "a", "", "b", {}})},
         {"cut inside the header", reply(1, 1, good).left(6)},
         {"cut inside a diagnostic", reply(1, 1, good).chopped(1)},
         {"more diagnostics counted than sent", reply(1, 2, good)},
