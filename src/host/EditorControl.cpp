@@ -1255,8 +1255,18 @@ namespace {
 constexpr int ListId = 1;
 }
 
-void EditorControl::showList(const QStringList& items)
+bool EditorControl::popupFitsAt(qsizetype offset) const
 {
+    // The control places its popups on the screen under the caret and fails without one: a hidden
+    // window, or a caret off every screen (a window dragged partly past the screen's edge).
+    const QRect caret = characterRect(offset);
+    return isVisible() && QGuiApplication::screenAt(viewport()->mapToGlobal(caret.bottomLeft())) != nullptr;
+}
+
+bool EditorControl::showList(const QStringList& items)
+{
+    if (items.isEmpty() || !popupFitsAt(caretOffset()))
+        return false;
     listItems_ = items;
     // Kept in the order given (best first); the control still finds an item by what is typed.
     SendScintilla(SCI_AUTOCSETORDER, SC_ORDER_CUSTOM);
@@ -1265,6 +1275,7 @@ void EditorControl::showList(const QStringList& items)
     SendScintilla(SCI_AUTOCSETAUTOHIDE, 0L);
     SendScintilla(SCI_AUTOCSETCANCELATSTART, 0L);
     showUserList(ListId, items);
+    return true;
 }
 
 bool EditorControl::listShown() const
@@ -1278,14 +1289,17 @@ void EditorControl::closeList()
         cancelList();
 }
 
-void EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+bool EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
 {
+    if (text.isEmpty() || !popupFitsAt(offset))
+        return false;
     const QByteArray bytes = text.toUtf8();
     const auto from = text.left(std::clamp<qsizetype>(highlightFrom, 0, text.size())).toUtf8().size();
     const auto to = text.left(std::clamp<qsizetype>(highlightTo, 0, text.size())).toUtf8().size();
     SendScintilla(SCI_CALLTIPSHOW, static_cast<unsigned long>(clampedPosition(offset)),
                   bytes.constData());
     SendScintilla(SCI_CALLTIPSETHLT, static_cast<unsigned long>(from), static_cast<long>(std::max(from, to)));
+    return true;
 }
 
 bool EditorControl::tipShown() const

@@ -183,11 +183,12 @@ public:
     bool print(QPrinter& printer);
     // A list of choices under the caret, shown in the order given; listChosen tells the index of the
     // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
-    void showList(const QStringList& items);
+    // False, and nothing shown, where no popup can go (a hidden window, a caret off every screen).
+    bool showList(const QStringList& items);
     bool listShown() const;
     void closeList();
     // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
-    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
     bool tipShown() const;
     void closeTip();
 
@@ -237,6 +238,7 @@ private:
     int quietLines_ = 0;
     std::vector<AccessibleEdit> accessibleEdits_;
     QStringList listItems_;
+    bool popupFitsAt(qsizetype offset) const;
 
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
