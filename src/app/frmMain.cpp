@@ -12,6 +12,7 @@
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/InteractionsPane.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
 #include "search/Search.h"
@@ -263,6 +264,8 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::CTRL | Qt::Key_Minus)}));
     mnuView->addAction(addCommand(QStringLiteral("mnuZoomNormal"), QStringLiteral("Normal Size"), &frmMain::mnuZoomNormal_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_0)}));
+    mnuView->addSeparator();
+    mnuView->addAction(javaTools_->interactions().action());
 
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));

@@ -33,6 +33,8 @@ struct HostServices {
     std::function<std::unique_ptr<CommonDialog>(QWidget* parent)> makeFileDialog;
     // The command that starts the compile service of Check While Typing; unset or empty: no JDK.
     std::function<QStringList()> checkServiceCommand;
+    // The command that starts the service behind View > Interactions; unset or empty: no JDK.
+    std::function<QStringList()> interactionsServiceCommand;
 };
 
 HostServices makeQtHost();

@@ -58,3 +58,15 @@ QStringList checkServiceCommand()
 {
     return checkServiceCommand(serviceJar());
 }
+
+QStringList interactionsServiceCommand()
+{
+    const QString java = javaBesideJavac();
+    const QString jar = serviceJar();
+    if (java.isEmpty() || jar.isEmpty())
+        return {};
+    // The service compiles what is typed and drives the session's machine; the user's code runs in
+    // that other machine, with the JDK's defaults.
+    return {java, QStringLiteral("-XX:+UseSerialGC"), QStringLiteral("-Xshare:auto"), QStringLiteral("-cp"), jar,
+            QStringLiteral("InteractionsService")};
+}

@@ -276,5 +276,6 @@ HostServices makeQtHost()
     host.registry = makeSystemRegistry();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
     host.checkServiceCommand = [] { return ::checkServiceCommand(); };
+    host.interactionsServiceCommand = [] { return ::interactionsServiceCommand(); };
     return host;
 }

@@ -3,6 +3,7 @@
 #include "CheckWhileTyping.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
+#include "InteractionsPane.h"
 #include "JavaSource.h"
 #include "JavaToolsText.h"
 #include "RunProgram.h"
@@ -57,6 +58,10 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     host_.processes->setConsoleOutput(panel_);
     setUpCheckWhileTyping();
     run_ = new RunProgram(*this, document_, text1_, host_, this);
+    interactions_ = new InteractionsPane(*this, document_, text1_, host_, &window);
+    window.addDockWidget(Qt::BottomDockWidgetArea, interactions_);
+    window.splitDockWidget(panel_, interactions_, Qt::Horizontal);
+    interactions_->hide();
 }
 
 void JavaTools::setUpCheckWhileTyping()

@@ -8,6 +8,7 @@
 class CheckWhileTyping;
 class CompilerOutputPanel;
 class DiagnosticMarks;
+class InteractionsPane;
 class Document;
 class EditorControl;
 class QAction;
@@ -47,6 +48,8 @@ public:
     DiagnosticMarks& marks() { return *marks_; }
     // Tools > "Check While Typing" and its count for the status bar.
     CheckWhileTyping& checkWhileTyping() const { return *checker_; }
+    // View > Interactions.
+    InteractionsPane& interactions() const { return *interactions_; }
 
     // Goes to line (1-based) and column (0-based; -1 the line's start) of the file at path: in the
     // editor when that is the document being edited, otherwise after offering to open it.
@@ -66,5 +69,6 @@ private:
     DiagnosticMarks* marks_ = nullptr;
     RunProgram* run_ = nullptr;
     CheckWhileTyping* checker_ = nullptr;
+    InteractionsPane* interactions_ = nullptr;
     qint64 lastCompileTask_ = 0;
 };
