@@ -22,7 +22,7 @@ qint64 InteractionsEngine::processId() const
     return process_ ? process_->processId() : 0;
 }
 
-void InteractionsEngine::startSession(const QString& classPath)
+void InteractionsEngine::startSession(const QString& classPath, const QString& setup)
 {
     if (command_.isEmpty()) {
         emit failed(QStringLiteral("no JDK was found"));
@@ -58,7 +58,7 @@ void InteractionsEngine::startSession(const QString& classPath)
         stop();
     ready_ = false;
     busy_ = false;
-    send(encodeNewSession(++sessionId_, classPath));
+    send(encodeNewSession(++sessionId_, classPath, setup));
 }
 
 bool InteractionsEngine::evaluate(const QString& source, bool force)
@@ -115,7 +115,7 @@ void InteractionsEngine::onReadyRead()
             // An older session's answer is stale: a newer one was asked for since.
             if (message->id == sessionId_) {
                 ready_ = true;
-                emit ready();
+                emit ready(message->note);
             }
             break;
         case Message::Type::Evaluated:

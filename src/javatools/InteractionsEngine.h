@@ -22,7 +22,8 @@ public:
 
     // A fresh session with classPath (empty: none), the service started first if need be; ready()
     // tells when it can evaluate. An evaluation going on is stopped.
-    void startSession(const QString& classPath);
+    // setup: Java the session evaluates first.
+    void startSession(const QString& classPath, const QString& setup = QString());
     // False while the session is starting or another evaluation goes on.
     bool evaluate(const QString& source, bool force = false);
     // A line for the session's System.in.
@@ -36,7 +37,8 @@ public:
     qint64 processId() const;
 
 signals:
-    void ready();
+    // note: what of the setup failed, or empty.
+    void ready(const QString& note);
     // complete false: the source goes on on the next line; nothing was run.
     void evaluated(const QString& source, bool complete, const QList<InteractionsProtocol::Item>& items);
     void output(const QString& text, bool isError);

@@ -132,7 +132,9 @@ InteractionsPane::InteractionsPane(JavaTools& tools, Document& document, EditorC
 
     const QStringList command = host_.interactionsServiceCommand ? host_.interactionsServiceCommand() : QStringList();
     engine_ = new InteractionsEngine(command, this);
-    connect(engine_, &InteractionsEngine::ready, this, [this] {
+    connect(engine_, &InteractionsEngine::ready, this, [this](const QString& note) {
+        if (!note.isEmpty())
+            append(note, Style::Error);
         append(classPath_.isEmpty() ? QStringLiteral("Ready.")
                                     : QStringLiteral("Ready, with the classes of %1.").arg(QDir::toNativeSeparators(classPath_)),
                Style::Note);
@@ -227,10 +229,18 @@ void InteractionsPane::startSession()
         return;
     }
     classPath_.clear();
+    setup_.clear();
     if (document_.HasFileName()) {
         const QFileInfo source(QDir::cleanPath(QDir::current().absoluteFilePath(document_.CurrentFileName())));
         const JavaProgramInfo info = describeJavaProgram(text1_.Text());
         classPath_ = javaSourceRoot(source.absolutePath(), info.packageName);
+        // The session's code lives in a package of its own, and Java lets no package reach classes
+        // of the default package: those are declared in the session from the document's text. A
+        // package's classes are imported.
+        if (info.packageName.isEmpty())
+            setup_ = text1_.Text();
+        else if (!classPath_.isEmpty())
+            setup_ = QStringLiteral("import %1.*;").arg(info.packageName);
         if (classPath_.isEmpty()) {
             append(QStringLiteral("%1 declares the package %2 but is not in a folder of that name, so its classes are not "
                                   "at hand.")
@@ -254,7 +264,7 @@ void InteractionsPane::startSession()
 void InteractionsPane::startEngine()
 {
     append(QStringLiteral("Starting Java..."), Style::Note);
-    engine_->startSession(classPath_);
+    engine_->startSession(classPath_, setup_);
     updateState();
 }
 

@@ -98,6 +98,7 @@ private:
     QString pending_;      // lines typed so far of an input that goes on
     QString queued_;       // typed before the session was ready
     QString classPath_;
+    QString setup_; // what the session declares first
     QString historyFile_;
     qint64 compileTask_ = 0; // the compile the session waits for
     bool historyLoaded_ = false;

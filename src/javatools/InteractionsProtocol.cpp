@@ -71,11 +71,12 @@ private:
 };
 } // namespace
 
-QByteArray encodeNewSession(quint32 id, const QString& classPath)
+QByteArray encodeNewSession(quint32 id, const QString& classPath, const QString& setup)
 {
     return build('N', [&](QDataStream& out) {
         putU32(out, id);
         putString(out, classPath);
+        putString(out, setup);
     });
 }
 
@@ -109,6 +110,7 @@ std::optional<Message> decodeMessage(const QByteArray& payload, qsizetype source
     case 'H':
         message.type = Message::Type::Ready;
         message.id = in.u32();
+        message.note = in.string();
         break;
     case 'I':
         message.type = Message::Type::InputWanted;

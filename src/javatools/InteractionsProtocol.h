@@ -10,7 +10,8 @@
 // them (a 4-byte big-endian length, then the bytes; strings are a 4-byte length and UTF-8 bytes).
 namespace InteractionsProtocol {
 
-QByteArray encodeNewSession(quint32 id, const QString& classPath);
+// setup: Java evaluated at the session's start (the document's imports or classes).
+QByteArray encodeNewSession(quint32 id, const QString& classPath, const QString& setup);
 // force: evaluate even when the input looks unfinished.
 QByteArray encodeEvaluate(quint32 id, bool force, const QString& source);
 QByteArray encodeInput(const QString& text);
@@ -39,7 +40,7 @@ struct Message {
     QList<Item> items;       // Evaluated
     bool isError = false;    // Output: printed on System.err
     QByteArray bytes;        // Output: as printed, UTF-8
-    QString note;            // SessionEnded
+    QString note;            // SessionEnded; Ready: what of the setup failed
 };
 
 // Null when the payload is no well-formed message: an unknown type, a field cut short, bytes left

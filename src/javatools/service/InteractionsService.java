@@ -42,14 +42,16 @@ import jdk.jshell.VarSnippet;
  * a 4-byte length and UTF-8 bytes.
  *
  * From the editor:
- *   'N' u32 id, string classPath   a fresh session (the old one is closed); answered by 'H' id
+ *   'N' u32 id, string classPath, string setup
+ *                                  a fresh session (the old one is closed) that evaluates setup
+ *                                  first; answered by 'H' 
  *   'E' u32 id, u8 force, string source
  *                                  evaluate; answered by 'R'. Without force, input that is not
  *                                  finished yet (an open brace, a trailing operator) is not run.
  *   'T' bytes                      text for the session's System.in
  *   'S'                            stop the evaluation going on
  * To the editor:
- *   'H' u32 id                     the session is ready
+ *   'H' u32 id, string note        the session is ready; note tells what of setup failed
  *   'R' u32 id, u8 complete, u32 count, count times:
  *        u8 kind, string name, string value, string type, string message, s32 start, s32 end
  *                                  kinds: 0 value, 1 declared, 2 error, 3 exception, 4 note;
@@ -85,7 +87,9 @@ public final class InteractionsService {
     });
     private volatile JShell shell;
     private volatile boolean ended;
+    private volatile boolean reading; // the user's code waits for a line
     private String classPath = "";
+    private String setup = "";
 
     InteractionsService(OutputStream protocolOut) {
         out = new DataOutputStream(new BufferedOutputStream(protocolOut, 1 << 16));
@@ -118,7 +122,8 @@ public final class InteractionsService {
             case 'N': {
                 final int id = fields.readInt();
                 final String path = readString(fields);
-                worker.execute(() -> newSession(id, path));
+                final String setup = readString(fields);
+                worker.execute(() -> newSession(id, path, setup));
                 break;
             }
             case 'E': {
@@ -134,7 +139,8 @@ public final class InteractionsService {
             case 'S': {
                 final JShell current = shell;
                 // A read of System.in is no evaluation the engine can stop: it ends with the input.
-                typed.add(new byte[0]);
+                if (reading)
+                    typed.add(new byte[0]);
                 if (current != null)
                     current.stop();
                 break;
@@ -152,20 +158,23 @@ public final class InteractionsService {
             current.close();
     }
 
-    private void newSession(int id, String path) {
+    private void newSession(int id, String path, String setup) {
         final JShell old = shell;
         shell = null;
         if (old != null)
             old.close();
         classPath = path;
-        startShell();
+        this.setup = setup;
+        final String note = startShell();
         send(reply -> {
             reply.writeByte('H');
             reply.writeInt(id);
+            writeString(reply, note);
         });
     }
 
-    private void startShell() {
+    /** Starts a session; what of the setup could not be evaluated, or an empty text. */
+    private String startShell() {
         typed.clear();
         final JShell fresh = JShell.builder()
             .in(new TypedInput())
@@ -192,6 +201,18 @@ public final class InteractionsService {
         for (String line : DefaultImports)
             fresh.eval(line);
         shell = fresh;
+        if (setup.isBlank())
+            return "";
+        final List<Piece> pieces = new ArrayList<>();
+        split(setup, pieces);
+        final List<Item> items = new ArrayList<>();
+        for (Piece piece : pieces) {
+            for (SnippetEvent event : fresh.eval(piece.source)) {
+                if (event.causeSnippet() == null && event.status() == Snippet.Status.REJECTED)
+                    describe(fresh, piece, event, items);
+            }
+        }
+        return items.isEmpty() ? "" : "Part of the document could not be declared: " + items.get(0).message;
     }
 
     private void evaluate(int id, boolean force, String source) {
@@ -282,7 +303,7 @@ public final class InteractionsService {
             // The session ended before its end was announced: the input goes to a fresh one.
             if (shell == current) {
                 shell = null;
-                startShell();
+                startShell(); // the setup's note was told at the start
                 items.add(new Item(Note, "", "", "", SessionEnded, -1, -1));
             }
             current = shell;
@@ -492,12 +513,15 @@ public final class InteractionsService {
             if (at == buffer.length) {
                 byte[] next = typed.poll();
                 if (next == null) {
+                    reading = true;
                     send(message -> message.writeByte('I'));
                     try {
                         next = typed.take();
                     } catch (InterruptedException interrupted) {
                         Thread.currentThread().interrupt();
                         return -1;
+                    } finally {
+                        reading = false;
                     }
                 }
                 if (next.length == 0)
