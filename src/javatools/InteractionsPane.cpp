@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -190,8 +191,13 @@ InteractionsPane::~InteractionsPane() = default;
 void InteractionsPane::open()
 {
     loadHistory();
+    const bool wasVisible = isVisible();
     show();
     raise();
+    // Beside the compiler output, half of the width each: both hold lines worth reading whole.
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    if (!wasVisible && window && tools_.outputPanel()->isVisible() && !isFloating() && !tools_.outputPanel()->isFloating())
+        window->resizeDocks({tools_.outputPanel(), this}, {1, 1}, Qt::Horizontal);
     input_->setFocus(Qt::ShortcutFocusReason);
     if (!engine_->isRunning() && compileTask_ == 0 && !told_)
         startSession();

@@ -88,6 +88,8 @@ public final class InteractionsService {
     private volatile JShell shell;
     private volatile boolean ended;
     private volatile boolean reading; // the user's code waits for a line
+    private volatile boolean evaluating;
+    private volatile long evaluations; // counts the evaluations ended
     private String classPath = "";
     private String setup = "";
 
@@ -136,19 +138,38 @@ public final class InteractionsService {
             case 'T':
                 typed.add(fields.readAllBytes());
                 break;
-            case 'S': {
-                final JShell current = shell;
-                // A read of System.in is no evaluation the engine can stop: it ends with the input.
-                if (reading)
-                    typed.add(new byte[0]);
-                if (current != null)
-                    current.stop();
+            case 'S':
+                stop();
                 break;
-            }
             default:
                 throw new IOException("unknown message " + message[0]);
             }
         }
+    }
+
+    /**
+     * Stops the evaluation going on. The engine stops only code that runs: a stop that comes while
+     * the snippet is still being compiled is repeated until the code runs or the evaluation ends.
+     */
+    private void stop() {
+        final long evaluation = evaluations;
+        final Thread stopper = new Thread(() -> {
+            for (int tries = 0; tries < 300 && evaluating && evaluations == evaluation; ++tries) {
+                // A read of System.in is no evaluation the engine can stop: it ends with the input.
+                if (reading)
+                    typed.add(new byte[0]);
+                final JShell current = shell;
+                if (current != null)
+                    current.stop();
+                try {
+                    Thread.sleep(100);
+                } catch (InterruptedException interrupted) {
+                    return;
+                }
+            }
+        }, "stop");
+        stopper.setDaemon(true);
+        stopper.start();
     }
 
     void close() {
@@ -218,6 +239,7 @@ public final class InteractionsService {
     private void evaluate(int id, boolean force, String source) {
         final List<Item> items = new ArrayList<>();
         boolean complete = true;
+        evaluating = true;
         try {
             if (shell == null)
                 startShell();
@@ -232,6 +254,9 @@ public final class InteractionsService {
         } catch (RuntimeException | java.lang.Error fault) {
             items.add(new Item(Error, "", "", "", "The evaluation failed: " + fault, -1, -1));
             shell = null; // the next evaluation starts afresh
+        } finally {
+            evaluating = false;
+            ++evaluations;
         }
         final boolean answered = complete;
         send(reply -> {
