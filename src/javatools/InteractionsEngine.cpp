@@ -94,10 +94,19 @@ void InteractionsEngine::onReadyRead()
     if (!process_)
         return;
     reader_.append(process_->readAllStandardOutput());
+    // Code that prints in a loop sends many small pieces: what came together is shown together, so
+    // that the window keeps up (and Stop can be pressed).
+    QString printed;
+    bool printedIsError = false;
+    const auto flushPrinted = [&] {
+        if (!printed.isEmpty())
+            emit output(std::exchange(printed, QString()), printedIsError);
+    };
     QByteArray payload;
     for (;;) {
         switch (reader_.next(payload)) {
         case ServiceFraming::FrameReader::Status::Incomplete:
+            flushPrinted();
             return;
         case ServiceFraming::FrameReader::Status::Oversized:
             fault(QStringLiteral("it sent a message too long to make sense"));
@@ -106,6 +115,14 @@ void InteractionsEngine::onReadyRead()
             break;
         }
         const std::optional<Message> message = decodeMessage(payload, inFlight_.size());
+        if (message && message->type == Message::Type::Output) {
+            if (message->isError != printedIsError)
+                flushPrinted();
+            printedIsError = message->isError;
+            printed += printed_[message->isError ? 1 : 0].decode(message->bytes);
+            continue;
+        }
+        flushPrinted();
         if (!message) {
             fault(QStringLiteral("it sent a message that makes no sense"));
             return;
@@ -125,12 +142,8 @@ void InteractionsEngine::onReadyRead()
                 emit evaluated(source, message->complete, message->items);
             }
             break;
-        case Message::Type::Output: {
-            const QString text = printed_[message->isError ? 1 : 0].decode(message->bytes);
-            if (!text.isEmpty())
-                emit output(text, message->isError);
-            break;
-        }
+        case Message::Type::Output:
+            break; // gathered above
         case Message::Type::InputWanted:
             emit inputWanted();
             break;

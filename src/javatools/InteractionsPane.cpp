@@ -141,9 +141,7 @@ InteractionsPane::InteractionsPane(JavaTools& tools, Document& document, EditorC
                Style::Note);
         updateState();
         emit sessionReady();
-        if (!queued_.isEmpty())
-            engine_->evaluate(std::exchange(queued_, QString()));
-        updateState();
+        runNext();
     });
     connect(engine_, &InteractionsEngine::evaluated, this, &InteractionsPane::evaluated);
     connect(engine_, &InteractionsEngine::output, this,
@@ -210,6 +208,7 @@ void InteractionsPane::reset()
     pending_.clear();
     queued_.clear();
     wantsInput_ = false;
+    stopping_ = false;
     told_ = false;
     append(QStringLiteral("Reset: a fresh session starts; what was declared is gone."), Style::Note);
     startSession();
@@ -218,8 +217,10 @@ void InteractionsPane::reset()
 
 void InteractionsPane::stop()
 {
+    queued_.clear();
     if (!engine_->isBusy())
         return;
+    stopping_ = true;
     wantsInput_ = false;
     engine_->stop();
     updateState();
@@ -280,35 +281,49 @@ void InteractionsPane::submit()
     input_->clear();
     input_->history().add(line);
     saveHistory();
-    if (engine_->isBusy()) {
-        // The evaluation going on reads System.in, or will: the line is for it.
+    if (engine_->isBusy() && wantsInput_) {
+        // The code going on waits for a line of System.in.
         append(line, Style::Input);
         engine_->sendInput(line);
         wantsInput_ = false;
         updateState();
         return;
     }
-    const bool continuing = !pending_.isEmpty();
+    const bool continuing = !pending_.isEmpty() || !queued_.isEmpty();
     if (!continuing && line.trimmed().isEmpty())
         return;
-    append((continuing ? QStringLiteral(". ") : QStringLiteral("> ")) + line, Style::Input);
-    const QString source = continuing ? pending_ + u'\n' + line : line;
-    // An empty line ends an input that still looks unfinished: the compiler says what is missing.
-    const bool force = continuing && line.trimmed().isEmpty();
-    pending_.clear();
+    append((continuing && !pending_.isEmpty() ? QStringLiteral(". ") : QStringLiteral("> ")) + line, Style::Input);
+    // Typed while the session starts, or while the last input still runs: it comes next.
+    queued_.append(line);
+    runNext();
+}
+
+void InteractionsPane::runNext()
+{
+    if (queued_.isEmpty())
+        return;
     if (!engine_->isReady()) {
-        queued_ = source;
         if (!engine_->isRunning() && compileTask_ == 0)
             startSession();
         updateState();
         return;
     }
+    const QString line = queued_.takeFirst();
+    const bool continuing = !pending_.isEmpty();
+    const QString source = continuing ? pending_ + u'\n' + line : line;
+    // An empty line ends an input that still looks unfinished: the compiler says what is missing.
+    const bool force = continuing && line.trimmed().isEmpty();
+    pending_.clear();
+    if (source.trimmed().isEmpty())
+        return runNext();
     engine_->evaluate(source, force);
     updateState();
 }
 
 void InteractionsPane::evaluated(const QString& source, bool complete, const QList<Item>& items)
 {
+    if (std::exchange(stopping_, false))
+        append(QStringLiteral("Stopped."), Style::Note);
     if (!complete) {
         pending_ = source;
     } else {
@@ -321,6 +336,7 @@ void InteractionsPane::evaluated(const QString& source, bool complete, const QLi
     wantsInput_ = false;
     updateState();
     emit answered();
+    runNext();
 }
 
 void InteractionsPane::append(const QString& text, Style style, bool endLine)

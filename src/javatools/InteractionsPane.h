@@ -78,6 +78,8 @@ private:
     enum class Style { Input, Answer, Error, Output, Note };
     void startSession();
     void startEngine();
+    // Evaluates the next line typed ahead, once the session can.
+    void runNext();
     void evaluated(const QString& source, bool complete, const QList<InteractionsProtocol::Item>& items);
     void append(const QString& text, Style style, bool endLine = true);
     void updateState();
@@ -96,13 +98,14 @@ private:
     QPushButton* reset_ = nullptr;
     InteractionsEngine* engine_ = nullptr;
     QString pending_;      // lines typed so far of an input that goes on
-    QString queued_;       // typed before the session was ready
+    QStringList queued_;   // lines typed before the session was ready, or while an evaluation ran
     QString classPath_;
     QString setup_; // what the session declares first
     QString historyFile_;
     qint64 compileTask_ = 0; // the compile the session waits for
     bool historyLoaded_ = false;
     bool wantsInput_ = false;
+    bool stopping_ = false; // Stop was pressed: the evaluation's end says so
     bool told_ = false; // that there is no JDK
     bool lineOpen_ = false; // the transcript's last line is unfinished output
 };

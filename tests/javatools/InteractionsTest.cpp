@@ -217,6 +217,26 @@ TEST(InteractionsPane, StoryOfALearnerWithTheOpenDocumentsClass)
     type(QStringLiteral("int k = 20;"));
     type(QStringLiteral("k + 22"));
     type(QStringLiteral("Acc.twice(50)"));
+    // Lines typed while code runs wait their turn (they are no System.in for code that does not read it).
+    {
+        QSignalSpy answered(&pane, &InteractionsPane::answered);
+        for (const char* line : {"Thread.sleep(1500)", "void later() {", "}"}) {
+            QTest::keyClicks(pane.input(), QString::fromLatin1(line));
+            QTest::keyClick(pane.input(), Qt::Key_Return);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 3, StartMs);
+        EXPECT_TRUE(pane.transcript()->toPlainText().endsWith(QStringLiteral("method later() declared")));
+    }
+    // Stop ends an endless loop, and says so.
+    {
+        QSignalSpy answered(&pane, &InteractionsPane::answered);
+        QTest::keyClicks(pane.input(), QStringLiteral("while (true) { }"));
+        QTest::keyClick(pane.input(), Qt::Key_Return);
+        QTRY_VERIFY(pane.stopButton()->isEnabled());
+        QTest::mouseClick(pane.stopButton(), Qt::LeftButton);
+        ASSERT_TRUE(answered.wait(StartMs));
+        EXPECT_TRUE(pane.transcript()->toPlainText().endsWith(QStringLiteral("Stopped.")));
+    }
     type(QStringLiteral("void hi() {"));
     type(QStringLiteral("}"));
     type(QStringLiteral("System.exit(0)"));
