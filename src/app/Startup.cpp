@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "document/Recovery.h"
+#include "javatools/JavaTools.h"
 #include "host/AppInfo.h"
 #include "host/ContentHash.h"
 #include "host/HostError.h"
@@ -108,6 +109,14 @@ StartupOptions parseStartupOptions(const QStringList& arguments)
             options.showHelp = true;
         } else if (!onlyFiles && (arg == QLatin1String("--version") || arg == QLatin1String("-v"))) {
             options.showVersion = true;
+        } else if (!onlyFiles && arg.startsWith(QLatin1String("--goto="))) {
+            const QStringList parts = arg.mid(7).split(u':');
+            bool lineOk = false;
+            bool columnOk = parts.size() == 1;
+            options.line = parts.value(0).toInt(&lineOk);
+            options.column = parts.size() == 2 ? parts[1].toInt(&columnOk) : 1;
+            if (!lineOk || !columnOk || parts.size() > 2 || options.line < 1 || options.column < 1)
+                options.error = QStringLiteral("--goto needs LINE or LINE:COLUMN, counted from 1: %1").arg(arg);
         } else if (!onlyFiles && arg.startsWith(u'-') && arg.size() > 1) {
             options.error = QStringLiteral("unknown option: %1").arg(arg);
         } else if (options.fileToOpen.isEmpty()) {
@@ -122,10 +131,11 @@ StartupOptions parseStartupOptions(const QStringList& arguments)
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: tolvane [FILE]\n"
+        "Usage: tolvane [--goto=LINE[:COLUMN]] [FILE]\n"
         "A small, fast editor for Java source files.\n"
         "\n"
         "  FILE           open FILE at start; a new FILE is created by the first save\n"
+        "  --goto=LINE[:COLUMN]  start with the caret there (counted from 1)\n"
         "  -h, --help     show this help and exit\n"
         "  -v, --version  show the version and exit\n");
 }
@@ -172,7 +182,11 @@ int runTolvane(int argc, char* argv[])
     Recovery recovery(window.document(), window.Text1(), host, Recovery::defaultStateFolder());
     // Unsaved changes an earlier run left behind are offered once the window shows and the file
     // named on the command line is in it, so that neither replaces the other.
-    const auto offerRecovery = [&recovery] { recovery.offerOrphans(); };
+    const auto offerRecovery = [&recovery, &window, &options] {
+        if (options.line > 0 && window.document().HasFileName())
+            window.javaTools().goToDiagnostic(window.document().CurrentFileName(), options.line, options.column - 1);
+        recovery.offerOrphans();
+    };
     std::thread loading;
     if (!options.fileToOpen.isEmpty())
         loading = startLoading(window, options.fileToOpen, std::move(reading), offerRecovery);

@@ -8,6 +8,8 @@ struct StartupOptions {
     bool showHelp = false;
     bool showVersion = false;
     QString fileToOpen;
+    int line = 0;    // --goto=LINE[:COLUMN]: where the caret starts (1-based; 0: the start)
+    int column = 0;
     QString error; // an unknown option, or more than one file
 };
 

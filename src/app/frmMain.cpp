@@ -1,16 +1,19 @@
 #include "frmMain.h"
 
 #include "ChangedOnDiskBar.h"
+#include "RecentFiles.h"
 
 #include "about/About.h"
 #include "document/Document.h"
 #include "document/EditCommands.h"
 #include "host/AppInfo.h"
+#include "host/CommandLine.h"
 #include "host/DialogLayout.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
+#include "javatools/CodeCompletion.h"
 #include "javatools/CompilerOutputPanel.h"
 #include "javatools/InteractionsPane.h"
 #include "javatools/JavaTools.h"
@@ -24,6 +27,8 @@
 #include <QCloseEvent>
 #include <QColor>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -103,7 +108,15 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     document_ = std::make_unique<Document>(*text1_, *cd1_, host_);
     connect(document_.get(), &Document::currentFileChanged, this,
             [this] { setWindowTitle(AppInfo::TitlePrefix + document_->displayName()); });
+    setRecentFilesStore(RecentFiles::defaultStorePath());
+    connect(document_.get(), &Document::fileUsed, this, [this](const QString& path) {
+        const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+        // A name given on the command line that is not a file yet joins the list once it is saved.
+        if (host_.files->stat(absolute).exists)
+            recent_->add(absolute);
+    });
     javaTools_ = std::make_unique<JavaTools>(*this, *document_, *text1_, host_);
+    javaTools_->setNewWindowOpener([this](const QString& path, int line, int column) { openInNewWindow(path, line, column); });
     createActions();
     createToolBar();
     createStatusBar();
@@ -218,15 +231,26 @@ void frmMain::createActions()
 {
     QMenu* mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFile->addAction(addCommand(QStringLiteral("mnuNew"), QStringLiteral("New"), &frmMain::mnuNew_Click));
+    mnuFile_ = mnuFile;
+    mnuFile->addAction(addCommand(QStringLiteral("mnuNew"), QStringLiteral("New"), &frmMain::mnuNew_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_N)}));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuNewWindow"), QStringLiteral("New Window"), &frmMain::mnuNewWindow_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)}));
     mnuFile->addAction(addCommand(QStringLiteral("mnuNewApplet"), QStringLiteral("New Applet..."), &frmMain::mnuNewApplet_Click));
-    mnuFile->addAction(addCommand(QStringLiteral("mnuOpen"), QStringLiteral("Open..."), &frmMain::mnuOpen_Click));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuOpen"), QStringLiteral("Open..."), &frmMain::mnuOpen_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_O)}));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuOpenInNewWindow"), QStringLiteral("Open in New Window..."),
+                                  &frmMain::mnuOpenInNewWindow_Click));
     mnuFile->addAction(addCommand(QStringLiteral("mnuSave"), QStringLiteral("Save..."), &frmMain::mnuSave_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_S)}));
     mnuFile->addAction(addCommand(QStringLiteral("mnuSaveAs"), QStringLiteral("Save As..."), &frmMain::mnuSaveAs_Click,
                                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
-    mnuFile->addAction(addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click));
+    mnuExit_ = addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click);
+    mnuFile->addAction(mnuExit_);
+    // Another window may have opened or saved a file meanwhile: the list is read as the menu opens.
+    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::updateRecentFilesMenu);
+    updateRecentFilesMenu();
 
     QMenu* mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
@@ -255,6 +279,7 @@ void frmMain::createActions()
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
+    mnuEdit->addActions({javaTools_->completion().completeAction(), javaTools_->completion().hintAction()});
 
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -278,6 +303,7 @@ void frmMain::createActions()
         mnuTools->addAction(panel);
     }
     mnuTools->addAction(javaTools_->checkWhileTyping().action());
+    mnuTools->addAction(javaTools_->completion().automaticAction());
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -398,6 +424,90 @@ void frmMain::Text1_Change()
 
 void frmMain::mnuNew_Click() { document_->New(); }
 void frmMain::mnuOpen_Click() { document_->Open(); }
+void frmMain::mnuNewWindow_Click() { openInNewWindow(); }
+
+void frmMain::mnuOpenInNewWindow_Click()
+{
+    // The dialog is this window's, but its answer is not this document's name.
+    const QString fileName = cd1_->FileName;
+    cd1_->Filter = Document::Filter;
+    document_->setDialogFolder();
+    cd1_->ShowOpen();
+    const QString chosen = cd1_->Cancelled ? QString() : cd1_->FileName;
+    cd1_->FileName = fileName;
+    if (!chosen.isEmpty())
+        openInNewWindow(chosen);
+}
+
+void frmMain::openInNewWindow(const QString& path, int line, int column)
+{
+    // A process of its own: its own document, its own recovery record, and it outlives this one.
+    QString commandLine = quoteCommandLineArgument(QCoreApplication::applicationFilePath());
+    if (line > 0)
+        commandLine += QStringLiteral(" --goto=%1:%2").arg(line).arg(std::max(column, 0) + 1);
+    if (!path.isEmpty())
+        commandLine += QStringLiteral(" -- ") + quoteCommandLineArgument(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    host_.processes->StartProcess(commandLine, ws::NormalFocus);
+}
+
+void frmMain::setRecentFilesStore(const QString& path)
+{
+    recent_ = std::make_unique<RecentFiles>(path);
+    // An Untitled document's dialogs start where the last session left off.
+    const QStringList files = recent_->files();
+    if (!files.isEmpty())
+        document_->setLastFolder(QFileInfo(files.first()).absolutePath());
+    if (mnuFile_)
+        updateRecentFilesMenu();
+}
+
+QStringList frmMain::recentFiles() const
+{
+    return recent_->files();
+}
+
+void frmMain::updateRecentFilesMenu()
+{
+    // Never called from one of these items' own signals: the menu is closed while they run.
+    qDeleteAll(recentItems_);
+    recentItems_.clear();
+    const QStringList files = recent_->files();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        auto* item = new QAction(recentFileCaption(int(i), files[i]), this);
+        item->setObjectName(QStringLiteral("mnuRecent%1").arg(i + 1));
+        item->setEnabled(!document_->loading());
+        const QString path = files[i];
+        connect(item, &QAction::triggered, this, [this, path] {
+            try {
+                openRecentFile(path);
+            } catch (const HostError& error) {
+                host_.messageBox->show(error.message(), mb::OKOnly | mb::Exclamation, AppInfo::Title);
+            }
+        });
+        recentItems_ << item;
+    }
+    if (!recentItems_.isEmpty()) {
+        auto* separator = new QAction(this);
+        separator->setSeparator(true);
+        recentItems_ << separator;
+    }
+    mnuFile_->insertActions(mnuExit_, recentItems_);
+}
+
+void frmMain::openRecentFile(const QString& path)
+{
+    if (!host_.files->stat(path).exists) {
+        recent_->remove(path);
+        host_.messageBox->show(QStringLiteral("%1 cannot be found: it was moved, renamed or deleted. It is taken off the "
+                                              "list of recent files.")
+                                   .arg(QDir::toNativeSeparators(path)),
+                               mb::OKOnly | mb::Exclamation, AppInfo::Title);
+        return;
+    }
+    if (document_->loading() || !document_->maybeSave())
+        return;
+    document_->loadFile(path);
+}
 void frmMain::mnuSave_Click() { document_->Save(); }
 void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 
@@ -435,7 +545,8 @@ void frmMain::createDiskChangeBar()
 void frmMain::enableDocumentCommands(bool enabled)
 {
     // Exit, the compiler's help, the output panel and About do not touch the text.
-    static const QStringList untouched = {QStringLiteral("mnuExit"), QStringLiteral("mnuCHelp"), QStringLiteral("mnuAbout")};
+    static const QStringList untouched = {QStringLiteral("mnuExit"), QStringLiteral("mnuCHelp"), QStringLiteral("mnuAbout"),
+                                          QStringLiteral("mnuNewWindow"), QStringLiteral("mnuOpenInNewWindow")};
     QList<QAction*> commands = actions(); // the window's own shortcuts (Find Previous)
     for (QAction* menu : menuBar()->actions()) {
         if (menu->menu())

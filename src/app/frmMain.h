@@ -11,6 +11,8 @@ class EditorControl;
 class JavaTools;
 class QAction;
 class QLabel;
+class QMenu;
+class RecentFiles;
 class QTimer;
 class QToolBar;
 struct HostServices;
@@ -33,8 +35,10 @@ public:
 
     // Menu and toolbar handlers.
     void mnuNew_Click();
+    void mnuNewWindow_Click();
     void mnuNewApplet_Click();
     void mnuOpen_Click();
+    void mnuOpenInNewWindow_Click();
     void mnuSave_Click();
     void mnuSaveAs_Click();
     void mnuExit_Click();
@@ -57,6 +61,15 @@ public:
     void mnuCHelp_Click();
     void mnuRun_Click();
     void mnuAbout_Click();
+    // A file of the File menu's recent list: opened here after the usual save question, or taken
+    // off the list with a message when it is gone.
+    void openRecentFile(const QString& path);
+    // Starts another editor, a window of its own, with path (none: an empty document) at line
+    // (1-based, 0: the start) and column (0-based).
+    void openInNewWindow(const QString& path = QString(), int line = 0, int column = -1);
+    // Where the list of recent files is kept (tests keep theirs apart).
+    void setRecentFilesStore(const QString& path);
+    QStringList recentFiles() const;
 
     // Runs the command of the toolbar button's Key. A HostError a command lets through ends that
     // command quietly; the window stays usable.
@@ -82,6 +95,7 @@ private:
     void createStatusBar();
     void runFromMenu(void (frmMain::*handler)());
     void createDiskChangeBar();
+    void updateRecentFilesMenu();
     // Off while a load fills the editor: every command that reads, replaces or writes the text.
     void enableDocumentCommands(bool enabled);
     QAction* addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
@@ -99,4 +113,8 @@ private:
     QLabel* clockPanel_ = nullptr;
     QTimer* timer1_ = nullptr;
     ChangedOnDiskBar* diskBar_ = nullptr;
+    QMenu* mnuFile_ = nullptr;
+    QAction* mnuExit_ = nullptr;
+    QList<QAction*> recentItems_; // the numbered files and the separator after them
+    std::unique_ptr<RecentFiles> recent_;
 };

@@ -6,6 +6,8 @@
 #include "host/HostError.h"
 #include "host/HostServices.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 const QString Document::Filter = QStringLiteral("Java (*.java)|*.java|All Files (*.*)|*.*");
@@ -110,7 +112,14 @@ void Document::reloadFromDisk()
     text1_.markSaved();
     disk_->follow(path, stat, hash);
     diskMissing_ = false;
+    emit baseChanged();
     emit diskChangeNoticed(DiskChange::None);
+}
+
+void Document::followFile(const FileStat& stat, quint64 hash)
+{
+    disk_->follow(currentFileName_, stat, hash);
+    diskMissing_ = false;
 }
 
 void Document::keepMyVersion()
@@ -163,10 +172,18 @@ void Document::setCurrentFile(const QString& path, const FileFormat& format)
     displayName_ = path;
     hasFileName_ = true;
     cd1_.FileName = path;
+    lastFolder_ = QFileInfo(path).absolutePath();
     text1_.markSaved();
     emit baseChanged();
     if (!sameFile)
         emit currentFileChanged();
+    emit fileUsed(path);
+}
+
+void Document::setDialogFolder()
+{
+    // A document with a file starts the dialogs at it (FileName); one without, where the user last was.
+    cd1_.InitDir = !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir() ? lastFolder_ : QDir::homePath();
 }
 
 bool Document::maybeSave()
@@ -217,6 +234,7 @@ void Document::Open()
 
 void Document::loadSteps()
 {
+    setDialogFolder();
     cd1_.ShowOpen();
     if (cd1_.Cancelled || cd1_.FileName.isEmpty())
         return;
@@ -293,6 +311,7 @@ void Document::startNewFile(const QString& path)
 
 bool Document::saveWithDialog()
 {
+    setDialogFolder();
     cd1_.ShowSave();
     if (cd1_.Cancelled || cd1_.FileName.isEmpty())
         return false;

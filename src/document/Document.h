@@ -57,6 +57,12 @@ public:
     // Save creates the file without asking.
     void startNewFile(const QString& path);
 
+    // Where the open and save dialogs start for a document without a file: the folder of the file
+    // last loaded or saved (the window gives the one from the last session), else the home folder.
+    void setLastFolder(const QString& folder) { lastFolder_ = folder; }
+    // Points the file dialog's InitDir there, before the dialog is shown.
+    void setDialogFolder();
+
     // Asks whether to save unsaved changes (Yes / No / Cancel). True when the caller may go on.
     bool maybeSave();
 
@@ -80,12 +86,18 @@ public:
     void checkDisk();
     // Takes the file's contents as they are now, as one step that Undo takes back.
     void reloadFromDisk();
+    // The text stands over the file as stat and hash describe it (recovered unsaved changes over the
+    // file as it was when they were made): changes to the file are noticed from then on, and the next
+    // checkDisk tells of one made before.
+    void followFile(const FileStat& stat, quint64 hash);
     // The user keeps the text over the file as it is on disk now; Save will not ask about it.
     void keepMyVersion();
 
 signals:
     // The document became another file, or a new document (the display name may have changed).
     void currentFileChanged();
+    // The text was just loaded from path or saved to it (the list of recent files follows).
+    void fileUsed(const QString& path);
     // Modified() changed.
     void modifiedChanged(bool modified);
     void loadingChanged(bool loading);
@@ -112,6 +124,7 @@ private:
     HostServices& host_;
     QString currentFileName_;
     QString displayName_;
+    QString lastFolder_;
     bool hasFileName_ = false;
     FileFormat format_;
     FileFormat fileFormat_;

@@ -39,7 +39,8 @@ QString QtCommonDialog::qtFilter(const QString& filter)
 
 void QtCommonDialog::ShowOpen()
 {
-    const QString chosen = QFileDialog::getOpenFileName(parent_, QStringLiteral("Open"), FileName, qtFilter(Filter));
+    const QString chosen =
+        QFileDialog::getOpenFileName(parent_, QStringLiteral("Open"), FileName.isEmpty() ? InitDir : FileName, qtFilter(Filter));
     Cancelled = chosen.isEmpty();
     if (!Cancelled)
         FileName = chosen;
@@ -71,7 +72,7 @@ QString QtCommonDialog::withDefaultSuffix(const QString& path, const QString& qt
 
 void QtCommonDialog::ShowSave()
 {
-    QFileDialog dialog(parent_, QStringLiteral("Save As"), FileName, qtFilter(Filter));
+    QFileDialog dialog(parent_, QStringLiteral("Save As"), FileName.isEmpty() ? InitDir : FileName, qtFilter(Filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The dialog adds the extension itself before it asks about overwriting, so the question names

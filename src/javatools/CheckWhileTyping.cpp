@@ -2,6 +2,7 @@
 
 #include "CompileService.h"
 #include "DiagnosticMarks.h"
+#include "JavaSource.h"
 
 #include "host/EditorControl.h"
 
@@ -124,6 +125,14 @@ void CheckWhileTyping::ensureService()
     connect(service_, &CompileService::gaveUp, this, &CheckWhileTyping::onGaveUp);
 }
 
+CompileService* CheckWhileTyping::sharedService()
+{
+    if (command_.isEmpty())
+        return nullptr;
+    ensureService();
+    return service_;
+}
+
 void CheckWhileTyping::checkNow()
 {
     if (!action_->isChecked() || command_.isEmpty())
@@ -148,6 +157,20 @@ void CheckWhileTyping::checkNow()
     // A byte order mark is kept in the text but is no character of the program; a blank keeps offsets.
     if (request.source.startsWith(QChar(0xFEFF)))
         request.source[0] = u' ';
+    sentMisplaced_ = CheckDiagnostic{};
+    if (!source.folder.isEmpty()) {
+        // The same source root as Compile and Run, so that the squiggles agree with javac.
+        const JavaSourceRootInfo root = javaSourceRootOf(QDir::fromNativeSeparators(source.path), request.source);
+        request.folder = root.root;
+        if (root.misplaced) {
+            request.misplacedPackage = root.packageName;
+            sentMisplaced_.start = root.packageStart;
+            sentMisplaced_.end = root.packageEnd;
+            sentMisplaced_.line = int(QStringView(request.source).left(root.packageStart).count(u'\n')) + 1;
+            sentMisplaced_.message = misplacedPackageText(QFileInfo(source.path).fileName(), root.packageName,
+                                                          QDir::toNativeSeparators(root.root));
+        }
+    }
     sentVersion_ = version_;
     sentText_ = request.source;
     if (service_->check(request))
@@ -157,7 +180,9 @@ void CheckWhileTyping::checkNow()
 void CheckWhileTyping::onReplied(const CheckReply& reply)
 {
     const bool stale = reply.id != lastId_ || reply.id <= droppedUpTo_ || sentVersion_ != version_;
-    if (!stale)
+    if (!stale && reply.failed)
+        showFailure(reply.failure);
+    else if (!stale)
         show(reply);
     sentText_.clear();
     // The text changed while the service worked, and the pause after the change is over already.
@@ -210,17 +235,31 @@ void CheckWhileTyping::show(const CheckReply& reply)
         hooks_.checkShown();
     int errors = 0;
     int warnings = 0;
-    for (const CheckDiagnostic& d : reply.diagnostics) {
+    QList<CheckDiagnostic> diagnostics = reply.diagnostics;
+    if (!sentMisplaced_.message.isEmpty())
+        diagnostics.prepend(sentMisplaced_);
+    for (const CheckDiagnostic& d : std::as_const(diagnostics)) {
         const auto [from, to] = visibleRange(d, sentText_);
         text1_.fillIndicator(d.isError ? ErrorIndicator : WarningIndicator, from, to);
         (d.isError ? errors : warnings)++;
         marks_.mark(d.line - 1, d.isError, (d.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + d.message);
     }
-    squiggles_ = !reply.diagnostics.isEmpty();
+    squiggles_ = !diagnostics.isEmpty();
     marksAreMine_ = marks_.count() > 0;
     markedDocument_ = text1_.documentId();
     setCount(countText(errors, warnings));
     emit shown(errors, warnings);
+}
+
+void CheckWhileTyping::showFailure(const QString& reason)
+{
+    // Squiggles from an earlier text would pass for this one's, and an empty count for a clean bill.
+    clearShown();
+    setCount(QStringLiteral("Check could not run"),
+             QStringLiteral("The compiler could not finish checking this text (%1), so its errors are unknown. "
+                            "Compile shows what javac makes of it.")
+                 .arg(reason));
+    emit couldNotCheck(reason);
 }
 
 // The squiggles go; the margin marks go only when they are the check's (a Compile's stay).
@@ -236,9 +275,12 @@ void CheckWhileTyping::clearShown()
     marksAreMine_ = false;
 }
 
-void CheckWhileTyping::setCount(const QString& text)
+void CheckWhileTyping::setCount(const QString& text, const QString& explanation)
 {
-    if (!label_ || label_->text() == text)
+    if (!label_)
+        return;
+    label_->setToolTip(explanation);
+    if (label_->text() == text)
         return;
     label_->setText(text);
     // Screen readers read a named label's text through its description.

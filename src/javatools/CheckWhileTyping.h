@@ -52,6 +52,9 @@ public:
     QAction* action() const { return action_; }   // Tools > "Check While Typing"
     QLabel* statusLabel() const { return label_; } // the count, for the status bar
     CompileService* service() const { return service_; }
+    // The service, started when needed even while checking is off (completion asks it too); null
+    // without a JDK.
+    CompileService* sharedService();
 
     // Drops what the check shows and any result still on its way (a Compile has started).
     void compileStarted();
@@ -68,6 +71,8 @@ signals:
     void checking();
     // A result was drawn (or found stale and dropped): for tests and measurements.
     void shown(int errors, int warnings);
+    // The compiler could not finish on the text; the status bar says so instead of a count.
+    void couldNotCheck(const QString& reason);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,8 +86,10 @@ private:
     void onGaveUp(const QString& reason);
     void setEnabled(bool on);
     void show(const ServiceFraming::CheckReply& reply);
+    void showFailure(const QString& reason);
     void clearShown();
-    void setCount(const QString& text);
+    // explanation: the status bar's tooltip.
+    void setCount(const QString& text, const QString& explanation = QString());
 
     EditorControl& text1_;
     DiagnosticMarks& marks_;
@@ -97,6 +104,7 @@ private:
     quint32 droppedUpTo_ = 0; // results of requests up to this id are not shown
     quint64 sentVersion_ = 0;
     QString sentText_;
+    ServiceFraming::CheckDiagnostic sentMisplaced_; // an empty message: the file is where its package says
     bool squiggles_ = false;
     bool marksAreMine_ = false; // the margin marks were set by the check, not by a Compile
     const void* markedDocument_ = nullptr;

@@ -66,6 +66,13 @@ QString withoutBlanks(QString text)
     text.remove(QRegularExpression(QStringLiteral("\\s+")));
     return text;
 }
+
+QRegularExpressionMatch matchPackage(const QString& code)
+{
+    static const QRegularExpression packagePattern(
+        QStringLiteral("^\\s*(?:@[\\w.]+\\s*)*package\\s+([\\w$]+(?:\\s*\\.\\s*[\\w$]+)*)\\s*;"));
+    return packagePattern.match(code);
+}
 } // namespace
 
 JavaProgramInfo describeJavaProgram(QStringView source)
@@ -73,9 +80,7 @@ JavaProgramInfo describeJavaProgram(QStringView source)
     const QString code = codeOnly(source);
     JavaProgramInfo info;
 
-    static const QRegularExpression packagePattern(
-        QStringLiteral("^\\s*(?:@[\\w.]+\\s*)*package\\s+([\\w$]+(?:\\s*\\.\\s*[\\w$]+)*)\\s*;"));
-    if (const QRegularExpressionMatch match = packagePattern.match(code); match.hasMatch())
+    if (const QRegularExpressionMatch match = matchPackage(code); match.hasMatch())
         info.packageName = withoutBlanks(match.captured(1));
 
     // Braces outside of literals and comments give each position its depth.
@@ -171,6 +176,33 @@ QString javaSourceRoot(const QString& folder, const QString& packageName)
         return QString();
     const QString root = folder.left(folder.size() - packagePath.size());
     return root.isEmpty() ? QStringLiteral("/") : root;
+}
+
+JavaSourceRootInfo javaSourceRootOf(const QString& filePath, QStringView source)
+{
+    // Licence headers are long, but not this long; a cut inside a comment only blanks less.
+    const QString code = codeOnly(source.left(65536));
+    JavaSourceRootInfo info;
+    if (const QRegularExpressionMatch match = matchPackage(code); match.hasMatch()) {
+        info.packageName = withoutBlanks(match.captured(1));
+        info.packageStart = match.capturedStart(1);
+        info.packageEnd = match.capturedEnd(1);
+    }
+    const qsizetype slash = filePath.lastIndexOf(u'/');
+    const QString folder = slash <= 0 ? QStringLiteral("/") : filePath.left(slash);
+    info.root = javaSourceRoot(folder, info.packageName);
+    if (info.root.isEmpty()) {
+        info.root = folder;
+        info.misplaced = true;
+    }
+    return info;
+}
+
+QString misplacedPackageText(const QString& fileName, const QString& packageName, const QString& folder)
+{
+    return QStringLiteral("%1 declares the package %2, so it belongs in a folder %3 under the program's source "
+                          "folder; it is in %4.")
+        .arg(fileName, packageName, QString(packageName).replace(u'.', u'/'), folder);
 }
 
 int javacCaretColumn(QStringView sourceLine, QStringView caretLine)

@@ -23,6 +23,22 @@ JavaProgramInfo describeJavaProgram(QStringView source);
 // folders do not spell the package ("a.b" needs a folder ending in a/b).
 QString javaSourceRoot(const QString& folder, const QString& packageName);
 
+// Where a source file's program begins, the one answer Compile, Run and Check While Typing share.
+struct JavaSourceRootInfo {
+    QString root;        // the folder that holds the package's folders; the file's own folder when misplaced
+    QString packageName; // as the file declares it; empty in the default package
+    bool misplaced = false; // the file's folders do not spell its package
+    qsizetype packageStart = -1; // the package's name in the text (UTF-16 offsets, end exclusive)
+    qsizetype packageEnd = -1;
+};
+
+// filePath: absolute, "/" separators. Only the start of source is read: the package declaration
+// comes before any type.
+JavaSourceRootInfo javaSourceRootOf(const QString& filePath, QStringView source);
+
+// What the user is told about a file whose folders do not spell its package.
+QString misplacedPackageText(const QString& fileName, const QString& packageName, const QString& folder);
+
 // javac shows an erroneous line followed by a line with "^" under the column. The 0-based column
 // in sourceLine that caretLine points at, or -1 when caretLine is no such line. javac copies the
 // source's tabs into the caret line; a caret line of blanks alone under a line with tabs counts

@@ -1,6 +1,7 @@
 #include "JavaTools.h"
 
 #include "CheckWhileTyping.h"
+#include "CodeCompletion.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
 #include "InteractionsPane.h"
@@ -80,6 +81,16 @@ void JavaTools::setUpCheckWhileTyping()
     checker_ = new CheckWhileTyping(text1_, *marks_, command, std::move(hooks), this);
     // Another file, or the same text under a new name: what was found no longer holds.
     connect(&document_, &Document::currentFileChanged, checker_, &CheckWhileTyping::recheck);
+
+    CodeCompletion::Hooks completing;
+    completing.path = [this] {
+        return document_.HasFileName() ? absolutePath(document_.CurrentFileName()) : document_.CurrentFileName();
+    };
+    completing.folder = [this] {
+        return document_.HasFileName() ? QFileInfo(absolutePath(document_.CurrentFileName())).path() : QString();
+    };
+    completing.report = [this](const QString& line) { panel_->note(0, line); };
+    completion_ = new CodeCompletion(text1_, *checker_, std::move(completing), this);
 }
 
 JavaTools::~JavaTools()
@@ -130,12 +141,15 @@ qint64 JavaTools::compile()
     // argument file.
     const QString path = absolutePath(document_.CurrentFileName());
     QString commandLine = compileCommandLine(path, document_.fileFormat().encoding);
-    // The other classes of a package are found under the folder that holds the package's folders.
-    // A package declaration comes before any class, after comments at most.
-    const QString package = describeJavaProgram(text1_.text(0, std::min(text1_.length(), 65536))).packageName;
-    const QString root = javaSourceRoot(QFileInfo(path).absolutePath(), package);
-    if (!package.isEmpty() && !root.isEmpty())
-        commandLine.insert(commandLine.indexOf(u' ') + 1, QStringLiteral("-sourcepath ") + quoteCommandLineArgument(root) + u' ');
+    // The other classes of a package are found under the folder that holds the package's folders
+    // (in the default package that is the file's folder, where javac runs and looks by itself).
+    const JavaSourceRootInfo root = javaSourceRootOf(path, text1_.text(0, std::min(text1_.length(), 65536)));
+    if (!root.packageName.isEmpty() && !root.misplaced)
+        commandLine.insert(commandLine.indexOf(u' ') + 1, QStringLiteral("-sourcepath ") + quoteCommandLineArgument(root.root) + u' ');
+    if (root.misplaced) {
+        // javac's own complaints would be about classes it cannot find; the cause comes first.
+        panel_->note(0, misplacedPackageText(QFileInfo(path).fileName(), root.packageName, QDir::toNativeSeparators(root.root)));
+    }
     try {
         lastCompileTask_ = host_.processes->startConsole(commandLine, consoleStartForDocument());
     } catch (const HostError& error) {
@@ -205,11 +219,20 @@ void JavaTools::goToDiagnostic(const QString& path, int line, int column)
         goToLine(line, column);
         return;
     }
-    const int answer = host_.messageBox->show(
-        QStringLiteral("%1 is not the document being edited.\n\nOpen it?").arg(QDir::toNativeSeparators(path)),
-        mb::YesNo | mb::Question, QStringLiteral("Compiler Output"));
-    if (answer != mb::Yes || !document_.maybeSave())
+    const QString notThis = QStringLiteral("%1 is not the document being edited.\n\n").arg(QDir::toNativeSeparators(path));
+    if (openInNewWindow_) {
+        const int answer = host_.messageBox->show(notThis + QStringLiteral("Open it in this window? (No opens it in a new window.)"),
+                                                  mb::YesNoCancel | mb::Question, QStringLiteral("Compiler Output"));
+        if (answer == mb::No)
+            openInNewWindow_(path, line, column);
+        if (answer != mb::Yes || !document_.maybeSave())
+            return;
+    } else if (host_.messageBox->show(notThis + QStringLiteral("Open it?"), mb::YesNo | mb::Question,
+                                      QStringLiteral("Compiler Output"))
+                   != mb::Yes
+               || !document_.maybeSave()) {
         return;
+    }
     if (!document_.loadFile(path))
         return;
     markLastCompile();

@@ -5,7 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class CheckWhileTyping;
+class CodeCompletion;
 class CompilerOutputPanel;
 class DiagnosticMarks;
 class InteractionsPane;
@@ -50,10 +53,16 @@ public:
     CheckWhileTyping& checkWhileTyping() const { return *checker_; }
     // View > Interactions.
     InteractionsPane& interactions() const { return *interactions_; }
+    // Edit > "Complete", "Parameter Hints" and Tools > "Complete Automatically".
+    CodeCompletion& completion() const { return *completion_; }
 
     // Goes to line (1-based) and column (0-based; -1 the line's start) of the file at path: in the
     // editor when that is the document being edited, otherwise after offering to open it.
     void goToDiagnostic(const QString& path, int line, int column = -1);
+    // How a file is opened in a window of its own at line and column; with one, a diagnostic in
+    // another file may be opened there instead of in this window.
+    using NewWindowOpener = std::function<void(const QString& path, int line, int column)>;
+    void setNewWindowOpener(NewWindowOpener opener) { openInNewWindow_ = std::move(opener); }
 
 private:
     bool isCurrentDocument(const QString& path) const;
@@ -70,5 +79,7 @@ private:
     RunProgram* run_ = nullptr;
     CheckWhileTyping* checker_ = nullptr;
     InteractionsPane* interactions_ = nullptr;
+    CodeCompletion* completion_ = nullptr;
     qint64 lastCompileTask_ = 0;
+    NewWindowOpener openInNewWindow_;
 };

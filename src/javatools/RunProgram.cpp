@@ -12,12 +12,37 @@
 #include "host/HostServices.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLineEdit>
 
 namespace {
 const QString RunTitle = QStringLiteral("Run");
 } // namespace
+
+bool classesOutOfDate(const QString& root, const QString& mainSource, const QString& mainClassFile)
+{
+    const QFileInfo mainClass(mainClassFile);
+    if (!mainClass.exists() || mainClass.lastModified() < QFileInfo(mainSource).lastModified())
+        return true;
+    // A default-package program may live in a big folder (the home folder); beyond this many
+    // entries compiling is cheaper than looking.
+    constexpr int MaxEntries = 5000;
+    int entries = 0;
+    QDirIterator it(root, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (++entries > MaxEntries)
+            return true;
+        const QFileInfo file = it.nextFileInfo();
+        if (!file.isFile() || file.suffix() != QLatin1String("java"))
+            continue;
+        // A source never compiled is not what a stale run runs; one whose class predates it is.
+        const QFileInfo compiled(file.absolutePath() + u'/' + file.completeBaseName() + QStringLiteral(".class"));
+        if (compiled.exists() && compiled.lastModified() < file.lastModified())
+            return true;
+    }
+    return false;
+}
 
 QString noMainText(const JavaProgramInfo& info)
 {
@@ -78,26 +103,21 @@ void RunProgram::mnuRun_Click()
         return;
     }
 
-    const QFileInfo source(QDir::current().absoluteFilePath(document_.CurrentFileName()));
-    const QString folder = QDir::cleanPath(source.absolutePath());
+    const QFileInfo source(QDir::cleanPath(QDir::current().absoluteFilePath(document_.CurrentFileName())));
+    const QString folder = source.absolutePath();
     // javac writes a package's classes beside their sources, so the folders must spell the package
     // for java to find the class under the source root.
-    const QString root = javaSourceRoot(folder, info.packageName);
-    if (root.isEmpty()) {
-        const QString packagePath = QString(info.packageName).replace(u'.', u'/');
-        const QString text = QStringLiteral("%1 declares the package %2, so Run needs it in a folder %3 under the "
-                                            "program's source folder; it is in %4.")
-                                 .arg(source.fileName(), info.packageName, QDir::toNativeSeparators(packagePath),
-                                      QDir::toNativeSeparators(folder));
+    const JavaSourceRootInfo root = javaSourceRootOf(source.filePath(), text1_.Text());
+    if (root.misplaced) {
+        const QString text = misplacedPackageText(source.fileName(), root.packageName, QDir::toNativeSeparators(folder));
         panel_.note(0, text);
         host_.messageBox->show(text, mb::OKOnly | mb::Exclamation, RunTitle);
         return;
     }
-    classPath_ = root;
+    classPath_ = root.root;
     className_ = info.qualifiedMainClass();
 
-    const QFileInfo classFile(folder + u'/' + info.mainClass + QStringLiteral(".class"));
-    if (!classFile.exists() || classFile.lastModified() < source.lastModified()) {
+    if (classesOutOfDate(root.root, source.filePath(), folder + u'/' + info.mainClass + QStringLiteral(".class"))) {
         compileTask_ = tools_.compile();
         return; // the program starts when the compile has ended well
     }

@@ -43,5 +43,11 @@ private:
     QString className_;
 };
 
+// Whether Run must compile first: mainClassFile is missing or older than mainSource, or a source
+// under root is newer than the class file javac wrote beside it. (Compiling the main class then
+// compiles those too: javac takes a source newer than its class.) A tree too big to look through
+// quickly counts as changed.
+bool classesOutOfDate(const QString& root, const QString& mainSource, const QString& mainClassFile);
+
 // What Run tells the user about a document without a class it can run.
 QString noMainText(const JavaProgramInfo& info);

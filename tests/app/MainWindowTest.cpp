@@ -45,9 +45,11 @@ TEST_F(MainWindowTest, MenusHaveTheItemsCaptionsAndShortcutsUsersKnow)
 {
     const QList<std::pair<QString, QList<MenuItem>>> menus = {
         {"&File",
-         {{"mnuNew", "New", {}},
+         {{"mnuNew", "New", {QKeySequence("Ctrl+N")}},
+          {"mnuNewWindow", "New Window", {QKeySequence("Ctrl+Shift+N")}},
           {"mnuNewApplet", "New Applet...", {}},
-          {"mnuOpen", "Open...", {}},
+          {"mnuOpen", "Open...", {QKeySequence("Ctrl+O")}},
+          {"mnuOpenInNewWindow", "Open in New Window...", {}},
           {"mnuSave", "Save...", {QKeySequence("Ctrl+S")}},
           {"mnuSaveAs", "Save As...", {QKeySequence("Ctrl+Shift+S")}},
           {"mnuSep1", "", {}},
@@ -326,7 +328,10 @@ TEST_F(MainWindowTest, NewShortcutsReachTheirCommandsFromTheEditor)
     text1.setFocus();
     host.fileDialog->willChoose(std::nullopt);
     host.fileDialog->willChoose(std::nullopt);
+    host.fileDialog->willChoose(std::nullopt);
     const QList<std::pair<QKeyCombination, const char*>> keys = {
+        {Qt::CTRL | Qt::Key_N, "mnuNew"},
+        {Qt::CTRL | Qt::Key_O, "mnuOpen"},
         {Qt::CTRL | Qt::Key_S, "mnuSave"},
         {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "mnuSaveAs"},
         {Qt::CTRL | Qt::Key_Z, "mnuUndo"},
@@ -353,7 +358,7 @@ TEST_F(MainWindowTest, NewShortcutsReachTheirCommandsFromTheEditor)
             if (top != &window && top->isVisible())
                 top->close();
     }
-    EXPECT_EQ(host.fileDialog->calls.size(), 2);
+    EXPECT_EQ(host.fileDialog->calls.size(), 3);
 }
 
 TEST_F(MainWindowTest, ZoomKeepsTheLineNumbersInTheirMargin)
@@ -387,6 +392,11 @@ TEST(StartupOptions, CommandLineIsUnderstood)
     EXPECT_EQ(parseStartupOptions({"tolvane", "--", "-odd.java"}).fileToOpen, "-odd.java");
     EXPECT_FALSE(parseStartupOptions({"tolvane", "--bogus"}).error.isEmpty());
     EXPECT_FALSE(parseStartupOptions({"tolvane", "a", "b"}).error.isEmpty());
+    const StartupOptions at = parseStartupOptions({"tolvane", "--goto=12:5", "--", "A.java"});
+    EXPECT_EQ(std::tuple(at.line, at.column, at.fileToOpen, at.error), std::tuple(12, 5, QString("A.java"), QString()));
+    EXPECT_EQ(parseStartupOptions({"tolvane", "--goto=7", "A.java"}).column, 1);
+    for (const char* bad : {"--goto=", "--goto=0", "--goto=3:0", "--goto=x:1", "--goto=1:2:3", "--goto=-4"})
+        EXPECT_FALSE(parseStartupOptions({"tolvane", bad, "A.java"}).error.isEmpty()) << bad;
     EXPECT_EQ(versionText(), "Tolvane 2000 1.0.10");
 }
 

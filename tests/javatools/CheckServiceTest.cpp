@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -162,4 +163,79 @@ TEST(CheckWhileTyping, MisbehavingServiceIsRestartedAFewTimesThenLeftOff)
         EXPECT_EQ(c.marks().count(), 0) << s.what;
         EXPECT_EQ(c.count(), QString()) << s.what;
     }
+}
+
+namespace {
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(text);
+}
+} // namespace
+
+TEST(CheckWhileTyping, APackagedFileIsCheckedAgainstItsSourceRoot)
+{
+    // A Maven layout: the file's own package and the project's other packages live under the root.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.filePath(QStringLiteral("src/main/java"));
+    writeFile(root + QStringLiteral("/org/algo/sorts/SortAlgorithm.java"),
+              "package org.algo.sorts;\npublic interface SortAlgorithm { int[] sort(int[] a); }\n");
+    writeFile(root + QStringLiteral("/org/algo/utils/Swap.java"),
+              "package org.algo.utils;\npublic class Swap { public static class Pair { public int a, b; } }\n");
+    Checked c(realService());
+    c.window->document().setCurrentFile(root + QStringLiteral("/org/algo/sorts/Bubble.java"), FileFormat());
+
+    // Unsaved text that uses the same package, another package and a nested class of it.
+    const QString bubble = QStringLiteral("package org.algo.sorts;\nimport org.algo.utils.Swap;\n"
+                                          "class Bubble implements SortAlgorithm {\n"
+                                          "  public int[] sort(int[] a) { Swap.Pair p = new Swap.Pair(); return a; }\n}\n");
+    EXPECT_EQ(c.type(bubble), (QList<QVariant>{0, 0})) << c.marks().messagesOnLine(2).toStdString();
+    EXPECT_EQ(c.type(QString(bubble).replace(QStringLiteral("return a;"), QStringLiteral("return p;"))),
+              (QList<QVariant>{1, 0}));
+    EXPECT_TRUE(c.marks().messagesOnLine(3).contains(QStringLiteral("incompatible types")));
+
+    // The same file in a folder that does not spell its package: one clear error on the package
+    // name, and its neighbours are still found.
+    const QString stray = dir.filePath(QStringLiteral("stray"));
+    writeFile(stray + QStringLiteral("/SortAlgorithm.java"),
+              "package org.algo.sorts;\npublic interface SortAlgorithm { int[] sort(int[] a); }\n");
+    c.window->document().setCurrentFile(stray + QStringLiteral("/Bubble.java"), FileFormat());
+    const QString strayText = QStringLiteral("package org.algo.sorts;\n"
+                                             "class Bubble implements SortAlgorithm { public int[] sort(int[] a) { return a; } }\n");
+    EXPECT_EQ(c.type(strayText), (QList<QVariant>{1, 0}));
+    EXPECT_EQ(c.editor().indicatorRanges(CheckWhileTyping::ErrorIndicator), (Ranges{{8, 22}}));
+    EXPECT_EQ(c.marks().messagesOnLine(0),
+              QStringLiteral("error: Bubble.java declares the package org.algo.sorts, so it belongs in a folder "
+                             "org/algo/sorts under the program's source folder; it is in %1.")
+                  .arg(QDir::toNativeSeparators(stray)));
+    EXPECT_EQ(c.marks().messagesOnLine(1), QString());
+}
+
+TEST(CheckWhileTyping, ACheckTheCompilerCannotFinishIsNeverNoErrors)
+{
+    Checked c(realService());
+    QSignalSpy failed(&c.checker(), &CheckWhileTyping::couldNotCheck);
+    ASSERT_EQ(c.type(Broken), (QList<QVariant>{1, 0}));
+    // Nesting deep enough to overflow the compiler's stack, and a type error javac never reaches.
+    const QString deep = QStringLiteral("public class Hello { int x = ") + QString(6000, u'(') + u'1' + QString(6000, u')')
+        + QStringLiteral("; String s = 1; }");
+    QSignalSpy shown(&c.checker(), &CheckWhileTyping::shown);
+    c.editor().setText(deep);
+    ASSERT_TRUE(failed.wait(StartMs));
+    EXPECT_EQ(shown.size(), 0);
+    EXPECT_EQ(c.count(), QStringLiteral("Check could not run"));
+    EXPECT_TRUE(c.checker().statusLabel()->toolTip().contains(QStringLiteral("could not finish checking")));
+    EXPECT_TRUE(c.checker().statusLabel()->toolTip().contains(QStringLiteral("StackOverflowError")));
+    // The earlier text's squiggles do not stay to pass for this one's.
+    EXPECT_FALSE(c.checker().showsSquiggles());
+    EXPECT_EQ(c.marks().count(), 0);
+
+    // The service lives on: the next text is checked as usual.
+    EXPECT_EQ(c.type(Fixed), (QList<QVariant>{0, 0}));
+    EXPECT_EQ(c.count(), QStringLiteral("No errors"));
+    EXPECT_EQ(c.checker().statusLabel()->toolTip(), QString());
+    EXPECT_EQ(c.checker().service()->starts(), 1);
 }

@@ -5,6 +5,7 @@
 #include "javatools/DiagnosticMarks.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
+#include "javatools/RunProgram.h"
 #include "support/FakeHost.h"
 
 #include <QAction>
@@ -251,17 +252,29 @@ TEST_F(CompileTest, ReportedLinesOfTheDocumentAreMarkedAndReachable)
     host.messageBox->willAnswer(mb::Yes);
     ASSERT_TRUE(panel.activateBlock(panel.blockOfDiagnostic(2)));
     ASSERT_EQ(host.messageBox->calls.size(), 1);
-    EXPECT_EQ(host.messageBox->calls[0].text, "/p/Other.java is not the document being edited.\n\nOpen it?");
+    EXPECT_EQ(host.messageBox->calls[0].text,
+              "/p/Other.java is not the document being edited.\n\nOpen it in this window? (No opens it in a new window.)");
+    EXPECT_EQ(host.messageBox->calls[0].style, mb::YesNoCancel | mb::Question);
     EXPECT_EQ(doc.CurrentFileName(), "/p/Other.java");
     EXPECT_EQ(cd1.FileName, "/p/Other.java");
     EXPECT_EQ(text1.Text(), "x\r\n");
     EXPECT_EQ(tools.marks().count(), 1);
     EXPECT_EQ(text1.markersAtLine(0), 1u << DiagnosticMarks::ErrorMarker);
 
-    // No leaves everything as it is.
+    // No opens it in a window of its own, at its line and column; this one stays as it is.
+    host.processes->calls.clear();
     host.messageBox->willAnswer(mb::No);
     panel.activateBlock(panel.blockOfDiagnostic(1));
     EXPECT_EQ(doc.CurrentFileName(), "/p/Other.java");
+    ASSERT_EQ(host.processes->calls.size(), 1);
+    EXPECT_TRUE(host.processes->calls[0].commandLine.endsWith(" --goto=3:1 -- /p/Bad.java"))
+        << host.processes->calls[0].commandLine.toStdString();
+
+    // Cancel leaves everything as it is.
+    host.messageBox->willAnswer(mb::Cancel);
+    panel.activateBlock(panel.blockOfDiagnostic(1));
+    EXPECT_EQ(doc.CurrentFileName(), "/p/Other.java");
+    EXPECT_EQ(host.processes->calls.size(), 1);
 }
 
 TEST_F(CompileTest, MarkersAreDroppedByANewCompileAndAnotherDocument)
@@ -457,6 +470,61 @@ TEST_F(RunTest, AMissingOrOlderClassFileIsCompiledFirst)
     }
 }
 
+TEST_F(RunTest, AnyClassOlderThanItsSourceUnderTheRootMakesRunCompileFirst)
+{
+    // bank.Main uses bank.Account and util.Fmt; all three were compiled after their sources were written.
+    const QString root = folder + "/src";
+    const QByteArray mainSource = "package bank;\r\npublic class Main { public static void main(String[] a) { } }\r\n";
+    const auto setAge = [&](const QString& path, int secondsAfterMain) {
+        QFile file(path);
+        if (!file.exists()) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.close();
+        }
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const QDateTime main = QFileInfo(root + "/bank/Main.java").lastModified();
+        ASSERT_TRUE(file.setFileTime(main.addSecs(secondsAfterMain), QFileDevice::FileModificationTime));
+    };
+    const struct {
+        const char* what;
+        const char* touched; // written again after its class, relative to the root; null: none
+        bool compiles;
+    } cases[] = {
+        {"nothing changed", nullptr, false},
+        {"a helper of the same package", "bank/Account.java", true},
+        {"a helper in another package", "util/Fmt.java", true},
+        {"a source never compiled (notes, a draft)", "bank/Draft.java", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(root).removeRecursively();
+        openSource(root + "/bank/Main.java", mainSource);
+        for (const char* name : {"bank/Account", "util/Fmt"}) {
+            QDir().mkpath(QFileInfo(root + u'/' + name).absolutePath());
+            setAge(root + u'/' + name + ".java", -20);
+            setAge(root + u'/' + name + ".class", -10);
+        }
+        setAge(root + "/bank/Main.class", 5);
+        if (c.touched)
+            setAge(root + u'/' + c.touched, -5);
+        EXPECT_EQ(classesOutOfDate(root, root + "/bank/Main.java", root + "/bank/Main.class"), c.compiles);
+
+        host.processes->calls.clear();
+        window.mnuRun_Click();
+        ASSERT_EQ(host.processes->calls.size(), 1);
+        EXPECT_EQ(host.processes->calls[0].commandLine,
+                  c.compiles ? "javac -sourcepath " + root + u' ' + root + "/bank/Main.java" : "java -cp " + root + " bank.Main");
+        const qint64 task = host.processes->lastTaskId;
+        panel.processStarted(task, "x", folder);
+        panel.processFinished(task, 0, false);
+        if (c.compiles) {
+            ASSERT_EQ(host.processes->calls.size(), 2);
+            EXPECT_EQ(host.processes->calls[1].commandLine, "java -cp " + root + " bank.Main");
+            panel.processFinished(host.processes->lastTaskId, 0, false);
+        }
+    }
+}
+
 TEST_F(RunTest, WhatCannotRunIsExplained)
 {
     struct Case {
@@ -468,7 +536,7 @@ TEST_F(RunTest, WhatCannotRunIsExplained)
     const Case cases[] = {
         {"the wizard's applet", "/Hello.java", "import java.applet.*;\r\npublic class Hello extends Applet\r\n{\r\n}\r\n",
          "Hello is an applet, and applets cannot run on JDK 11 and later"},
-        {"a package in the wrong folder", "/Sum.java", SumSource, "declares the package calc, so Run needs it in a folder calc"},
+        {"a package in the wrong folder", "/Sum.java", SumSource, "declares the package calc, so it belongs in a folder calc"},
     };
     for (const Case& c : cases) {
         openSource(folder + c.path, c.source);

@@ -52,6 +52,40 @@ TEST(JavaSource, SourceRootFollowsThePackagesFolders)
     EXPECT_EQ(javaSourceRoot("/home/ann/src", "a.b"), "");
 }
 
+TEST(JavaSource, OneSourceRootRuleFromThePackageLineAndTheFolder)
+{
+    const struct {
+        const char* path;
+        const char* source;
+        const char* root;
+        const char* package;
+        bool misplaced;
+    } cases[] = {
+        {"/w/src/main/java/com/x/util/Sort.java", "package com.x.util;\nclass Sort {}", "/w/src/main/java", "com.x.util", false},
+        {"/w/Main.java", "public class Main {}", "/w", "", false},
+        {"/w/a/b/C.java", "/* package x.y; */ // package z;\n@Deprecated package a . b ;", "/w", "a.b", false},
+        {"/a/A.java", "package a;", "/", "a", false},
+        {"/w/xa/b/C.java", "package a.b;", "/w/xa/b", "a.b", true},
+        {"/w/Sum.java", "package calc;\nclass Sum {}", "/w", "calc", true},
+        // A package line after a type is no package line: javac would say so itself.
+        {"/w/a/C.java", "class C {}\npackage a;", "/w/a", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const QString source = QString::fromUtf8(c.source);
+        const JavaSourceRootInfo info = javaSourceRootOf(QString::fromUtf8(c.path), source);
+        EXPECT_EQ(info.root, c.root);
+        EXPECT_EQ(info.packageName, c.package);
+        EXPECT_EQ(info.misplaced, c.misplaced);
+        if (!info.packageName.isEmpty()) {
+            EXPECT_EQ(source.mid(info.packageStart, info.packageEnd - info.packageStart).remove(u' '), c.package);
+        }
+    }
+    EXPECT_EQ(misplacedPackageText("Sum.java", "calc.ops", "/w"),
+              "Sum.java declares the package calc.ops, so it belongs in a folder calc/ops under the program's source "
+              "folder; it is in /w.");
+}
+
 TEST(JavaSource, CaretLineGivesTheColumnAsJavacCountsIt)
 {
     struct Case {

@@ -7,7 +7,7 @@
 
 void FakeCommonDialog::show(const QString& kind)
 {
-    calls.push_back({kind, Filter, FileName});
+    calls.push_back({kind, Filter, FileName, InitDir});
     if (answers.empty())
         throw std::logic_error("file dialog shown but the test scripted no answer");
     const std::optional<QString> answer = answers.front();

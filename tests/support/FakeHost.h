@@ -22,6 +22,7 @@ public:
         QString kind; // "open" or "save"
         QString filter;
         QString fileName; // FileName when the dialog was shown
+        QString initDir;
     };
     // The next dialog returns path; std::nullopt means the user presses Cancel.
     void willChoose(std::optional<QString> path) { answers.push_back(std::move(path)); }

@@ -35,11 +35,19 @@ import javax.tools.ToolProvider;
  * is a 4-byte big-endian length followed by that many bytes. Strings inside are a 4-byte length and
  * UTF-8 bytes.
  *
- * Request: 'C', u32 id, string path, string folder, string source. An empty folder means the
- * document has no file yet: nothing else is read from disk and its name is not held against it.
+ * Request: 'C', u32 id, string path, string root, string source, string misplaced. root is the
+ * folder that holds the packages of the document's program (its other sources are read from there);
+ * empty means the document has no file yet: nothing else is read from disk and its name is not held
+ * against it. misplaced, when not empty, is the package the document declares though its folder
+ * does not spell it: root is then the document's folder, and its sources are taken as that package,
+ * so that one misplaced file is one mistake and not a cascade of missing classes.
  * Reply:   'D', u32 id, u32 count, then count times: u8 kind (0 error, 1 warning), s32 start,
  *          s32 end (UTF-16 offsets into the source, end exclusive), s32 line (1-based),
  *          string message.
+ *          'F', u32 id, string reason: the compiler itself failed on the text (a stack overflow on
+ *          deep nesting, say), so nothing is known about its errors.
+ *
+ * Completion requests ('K') are answered by Completion, which says how they look.
  *
  * The service writes no class files and runs no annotation processors. It ends when its input ends.
  */
@@ -57,7 +65,7 @@ public final class CheckService {
             System.exit(2);
         }
         final StandardJavaFileManager standard = compiler.getStandardFileManager(null, Locale.ROOT, StandardCharsets.UTF_8);
-        final JavaFileManager files = new DiscardingFileManager(standard);
+        final DiscardingFileManager files = new DiscardingFileManager(standard);
 
         final DataInputStream in = new DataInputStream(new BufferedInputStream(System.in, 1 << 16));
         final DataOutputStream out = new DataOutputStream(new BufferedOutputStream(protocolOut, 1 << 16));
@@ -79,19 +87,32 @@ public final class CheckService {
         }
     }
 
-    static byte[] answer(JavaCompiler compiler, JavaFileManager files, byte[] request) throws IOException {
+    static byte[] answer(JavaCompiler compiler, DiscardingFileManager files, byte[] request) throws IOException {
         final DataInputStream in = new DataInputStream(new java.io.ByteArrayInputStream(request));
-        if (in.readByte() != 'C')
+        final byte type = in.readByte();
+        if (type == 'K')
+            return Completion.answer(compiler, files, in);
+        if (type != 'C')
             throw new IOException("not a check request");
         final int id = in.readInt();
         final String path = readString(in);
-        final String folder = readString(in);
+        final String root = readString(in);
         final String source = readString(in);
+        final String misplaced = in.available() > 0 ? readString(in) : "";
 
-        final List<Diagnostic<? extends JavaFileObject>> found = check(compiler, files, path, folder, source);
+        final List<Diagnostic<? extends JavaFileObject>> found = new ArrayList<>();
+        files.takeFolderAsPackage(misplaced.isEmpty() ? null : new File(root), misplaced);
+        final String failure = check(compiler, files, path, root, source, found);
 
         final ByteArrayOutputStream bytes = new ByteArrayOutputStream(256);
         final DataOutputStream out = new DataOutputStream(bytes);
+        if (failure != null) {
+            out.writeByte('F');
+            out.writeInt(id);
+            writeString(out, failure);
+            out.flush();
+            return bytes.toByteArray();
+        }
         out.writeByte('D');
         out.writeInt(id);
         final List<Diagnostic<? extends JavaFileObject>> shown = new ArrayList<>();
@@ -116,36 +137,49 @@ public final class CheckService {
         return bytes.toByteArray();
     }
 
-    static List<Diagnostic<? extends JavaFileObject>> check(JavaCompiler compiler, JavaFileManager files,
-                                                             String path, String folder, String source) {
+    /** Fills mine with the diagnostics for the document; returns why the compiler failed, or null. */
+    static String check(JavaCompiler compiler, JavaFileManager files, String path, String root, String source,
+                         List<Diagnostic<? extends JavaFileObject>> mine) {
         final DiagnosticCollector<JavaFileObject> collected = new DiagnosticCollector<>();
         final List<String> options = new ArrayList<>();
         options.add("-proc:none");
         options.add("-implicit:none");
         options.add("-Xmaxerrs");
         options.add(Integer.toString(MaxDiagnostics));
-        // The other classes of the document's folder are seen, as javac run there would see them.
+        // The program's other classes are seen, as javac -sourcepath with the same root sees them.
         options.add("-sourcepath");
-        options.add(folder);
+        options.add(root);
         options.add("-classpath");
-        options.add(folder);
-        final boolean saved = !folder.isEmpty();
+        options.add(root);
+        final boolean saved = !root.isEmpty();
         final JavaFileObject unit = new EditorSource(path, source, saved);
         final StringWriter ignored = new StringWriter();
-        final JavacTask task = (JavacTask) compiler.getTask(ignored, files, collected, options, null, List.of(unit));
         try {
+            final JavacTask task = (JavacTask) compiler.getTask(ignored, files, collected, options, null, List.of(unit));
             // Analysis only: attributed and flow-checked, never generated.
             task.analyze();
         } catch (IOException | RuntimeException | Error crash) {
-            // A compiler fault on odd input is reported like a diagnostic rather than ending the service.
+            // The compiler gave up half-way: what it found so far is no verdict on the text, and an
+            // empty list would read as "no errors". The service itself goes on.
             System.err.println("compiler fault: " + crash);
+            Throwable cause = crash;
+            while (cause.getCause() != null && cause.getCause() != cause)
+                cause = cause.getCause();
+            return cause.getClass().getSimpleName();
         }
-        final List<Diagnostic<? extends JavaFileObject>> mine = new ArrayList<>();
+        String unplaced = null;
+        boolean placedError = false;
         for (Diagnostic<? extends JavaFileObject> d : collected.getDiagnostics()) {
             if (d.getSource() == unit)
                 mine.add(d);
+            final boolean error = d.getKind() == Diagnostic.Kind.ERROR && (d.getSource() == null || d.getSource() == unit);
+            if (error && d.getStartPosition() == Diagnostic.NOPOS && unplaced == null)
+                unplaced = d.getMessage(Locale.ROOT);
+            placedError |= error && d.getStartPosition() != Diagnostic.NOPOS;
         }
-        return mine;
+        // An error with no place in the text (javac could not read something it needs) cannot be
+        // shown as a squiggle, and leaving it out would pass for a clean text.
+        return placedError ? null : unplaced;
     }
 
     static String readString(DataInputStream in) throws IOException {
@@ -192,9 +226,53 @@ public final class CheckService {
     }
 
     /** Reads as the standard manager does; whatever the compiler would write goes nowhere. */
-    static final class DiscardingFileManager extends ForwardingJavaFileManager<JavaFileManager> {
-        DiscardingFileManager(JavaFileManager standard) {
+    static final class DiscardingFileManager extends ForwardingJavaFileManager<StandardJavaFileManager> {
+        private File packageFolder;
+        private String packageName = "";
+
+        DiscardingFileManager(StandardJavaFileManager standard) {
             super(standard);
+        }
+
+        /** The sources in folder are read as the package packageName; null folder: none are. */
+        void takeFolderAsPackage(File folder, String packageName) {
+            this.packageFolder = folder;
+            this.packageName = packageName;
+        }
+
+        private boolean isInPackageFolder(JavaFileObject file) {
+            if (packageFolder == null || file.getKind() != JavaFileObject.Kind.SOURCE || !"file".equals(file.toUri().getScheme()))
+                return false;
+            final File parent = new File(file.toUri()).getParentFile();
+            return parent != null && parent.equals(packageFolder);
+        }
+
+        @Override
+        public Iterable<JavaFileObject> list(Location location, String packageName, java.util.Set<JavaFileObject.Kind> kinds,
+                                             boolean recurse) throws IOException {
+            if (packageFolder == null || location != javax.tools.StandardLocation.SOURCE_PATH
+                || !packageName.equals(this.packageName) || !kinds.contains(JavaFileObject.Kind.SOURCE))
+                return super.list(location, packageName, kinds, recurse);
+            final List<File> sources = new ArrayList<>();
+            final File[] inFolder = packageFolder.listFiles((dir, name) -> name.endsWith(".java"));
+            if (inFolder != null) {
+                for (File file : inFolder) {
+                    if (file.isFile())
+                        sources.add(file);
+                }
+            }
+            final List<JavaFileObject> found = new ArrayList<>();
+            fileManager.getJavaFileObjectsFromFiles(sources).forEach(found::add);
+            return found;
+        }
+
+        @Override
+        public String inferBinaryName(Location location, JavaFileObject file) {
+            if (location == javax.tools.StandardLocation.SOURCE_PATH && isInPackageFolder(file)) {
+                final String name = new File(file.toUri()).getName();
+                return packageName + "." + name.substring(0, name.length() - ".java".length());
+            }
+            return super.inferBinaryName(location, file);
         }
 
         @Override
