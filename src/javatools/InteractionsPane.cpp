@@ -4,6 +4,7 @@
 #include "InteractionsEngine.h"
 #include "JavaSource.h"
 #include "JavaTools.h"
+#include "RunProgram.h"
 
 #include "document/Document.h"
 #include "host/EditorControl.h"
@@ -239,23 +240,23 @@ void InteractionsPane::startSession()
     setup_.clear();
     if (document_.HasFileName()) {
         const QFileInfo source(QDir::cleanPath(QDir::current().absoluteFilePath(document_.CurrentFileName())));
-        const JavaProgramInfo info = describeJavaProgram(text1_.Text());
-        classPath_ = javaSourceRoot(source.absolutePath(), info.packageName);
-        // The session's code lives in a package of its own, and Java lets no package reach classes
-        // of the default package: those are declared in the session from the document's text. A
-        // package's classes are imported.
-        if (info.packageName.isEmpty())
-            setup_ = text1_.Text();
-        else if (!classPath_.isEmpty())
-            setup_ = QStringLiteral("import %1.*;").arg(info.packageName);
-        if (classPath_.isEmpty()) {
-            append(QStringLiteral("%1 declares the package %2 but is not in a folder of that name, so its classes are not "
-                                  "at hand.")
-                       .arg(source.fileName(), info.packageName),
+        const QString text = text1_.Text();
+        const JavaProgramInfo info = describeJavaProgram(text);
+        // The same source root as Compile and Run.
+        const JavaSourceRootInfo root = javaSourceRootOf(source.filePath(), text);
+        if (root.misplaced) {
+            append(misplacedPackageText(source.fileName(), root.packageName, QDir::toNativeSeparators(source.absolutePath()))
+                       + QStringLiteral(" Its classes are not at hand."),
                    Style::Note);
-        } else if (!info.firstClass.isEmpty()) {
-            const QFileInfo classFile(source.absolutePath() + u'/' + info.firstClass + QStringLiteral(".class"));
-            if (document_.Modified() || !classFile.exists() || classFile.lastModified() < source.lastModified()) {
+        } else {
+            classPath_ = root.root;
+            // The session's code lives in a package of its own, and Java lets no package reach classes
+            // of the default package: those are declared in the session from the document's text. A
+            // package's classes are imported.
+            setup_ = root.packageName.isEmpty() ? text : QStringLiteral("import %1.*;").arg(root.packageName);
+            const QString classFile = source.absolutePath() + u'/' + info.firstClass + QStringLiteral(".class");
+            if (!info.firstClass.isEmpty()
+                && (document_.Modified() || classesOutOfDate(root.root, source.filePath(), classFile))) {
                 append(QStringLiteral("Compiling %1 first...").arg(source.fileName()), Style::Note);
                 compileTask_ = tools_.compile();
                 if (compileTask_ != 0) {
