@@ -15,6 +15,7 @@
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CodeCompletion.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/InteractionsPane.h"
 #include "javatools/JavaEditing.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
@@ -301,6 +302,8 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::CTRL | Qt::Key_Minus)}));
     mnuView->addAction(addCommand(QStringLiteral("mnuZoomNormal"), QStringLiteral("Normal Size"), &frmMain::mnuZoomNormal_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_0)}));
+    mnuView->addSeparator();
+    mnuView->addAction(javaTools_->interactions().action());
 
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));

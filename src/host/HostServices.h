@@ -36,6 +36,8 @@ struct HostServices {
     std::function<bool(QPrinter& printer, QWidget* parent)> choosePrinter;
     // The command that starts the compile service of Check While Typing; unset or empty: no JDK.
     std::function<QStringList()> checkServiceCommand;
+    // The command that starts the service behind View > Interactions; unset or empty: no JDK.
+    std::function<QStringList()> interactionsServiceCommand;
 };
 
 HostServices makeQtHost();

@@ -284,5 +284,6 @@ HostServices makeQtHost()
         dialog.setWindowTitle(QStringLiteral("Print"));
         return dialog.exec() == QDialog::Accepted;
     };
+    host.interactionsServiceCommand = [] { return ::interactionsServiceCommand(); };
     return host;
 }

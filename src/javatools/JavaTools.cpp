@@ -4,6 +4,7 @@
 #include "CodeCompletion.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
+#include "InteractionsPane.h"
 #include "JavaEditing.h"
 #include "JavaSource.h"
 #include "JavaToolsText.h"
@@ -60,6 +61,10 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     host_.processes->setConsoleOutput(panel_);
     setUpCheckWhileTyping();
     run_ = new RunProgram(*this, document_, text1_, host_, this);
+    interactions_ = new InteractionsPane(*this, document_, text1_, host_, &window);
+    window.addDockWidget(Qt::BottomDockWidgetArea, interactions_);
+    window.splitDockWidget(panel_, interactions_, Qt::Horizontal);
+    interactions_->hide();
 }
 
 void JavaTools::setUpCheckWhileTyping()

@@ -11,6 +11,7 @@ class CheckWhileTyping;
 class CodeCompletion;
 class CompilerOutputPanel;
 class DiagnosticMarks;
+class InteractionsPane;
 class Document;
 class EditorControl;
 class QAction;
@@ -54,6 +55,8 @@ public:
     DiagnosticMarks& marks() { return *marks_; }
     // Tools > "Check While Typing" and its count for the status bar.
     CheckWhileTyping& checkWhileTyping() const { return *checker_; }
+    // View > Interactions.
+    InteractionsPane& interactions() const { return *interactions_; }
     // Edit > "Complete", "Parameter Hints" and Tools > "Complete Automatically".
     CodeCompletion& completion() const { return *completion_; }
 
@@ -79,6 +82,7 @@ private:
     DiagnosticMarks* marks_ = nullptr;
     RunProgram* run_ = nullptr;
     CheckWhileTyping* checker_ = nullptr;
+    InteractionsPane* interactions_ = nullptr;
     CodeCompletion* completion_ = nullptr;
     qint64 lastCompileTask_ = 0;
     NewWindowOpener openInNewWindow_;

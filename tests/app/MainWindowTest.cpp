@@ -347,6 +347,7 @@ TEST_F(MainWindowTest, NewShortcutsReachTheirCommandsFromTheEditor)
         {Qt::CTRL | Qt::Key_Equal, "mnuZoomIn"},
         {Qt::CTRL | Qt::Key_Minus, "mnuZoomOut"},
         {Qt::CTRL | Qt::Key_0, "mnuZoomNormal"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_I, "mnuInteractions"},
     };
     for (const auto& [key, name] : keys) {
         SCOPED_TRACE(name);
