@@ -90,6 +90,10 @@ public final class InteractionsService {
     private volatile boolean reading; // the user's code waits for a line
     private volatile boolean evaluating;
     private volatile long evaluations; // counts the evaluations ended
+    private volatile long requested; // counts the evaluations asked for (read by the reader thread)
+    // A stop and the end of an evaluation take turns: a stop meant for one evaluation must never
+    // reach the next one, nor leave an end of input behind for it.
+    private final Object stopLock = new Object();
     private String classPath = "";
     private String setup = "";
 
@@ -132,6 +136,7 @@ public final class InteractionsService {
                 final int id = fields.readInt();
                 final boolean force = fields.readByte() != 0;
                 final String source = readString(fields);
+                ++requested;
                 worker.execute(() -> evaluate(id, force, source));
                 break;
             }
@@ -148,19 +153,31 @@ public final class InteractionsService {
     }
 
     /**
-     * Stops the evaluation going on. The engine stops only code that runs: a stop that comes while
-     * the snippet is still being compiled is repeated until the code runs or the evaluation ends.
+     * Stops the evaluation going on, or the next one when it has not started yet. The engine stops
+     * only code that runs: a stop that comes while the snippet is still being compiled is repeated
+     * until that evaluation ends, and never outlives it.
      */
     private void stop() {
-        final long evaluation = evaluations;
+        final long target;
+        synchronized (stopLock) {
+            if (evaluations >= requested)
+                return; // nothing to stop
+            target = evaluations + 1;
+        }
         final Thread stopper = new Thread(() -> {
-            for (int tries = 0; tries < 300 && evaluating && evaluations == evaluation; ++tries) {
-                // A read of System.in is no evaluation the engine can stop: it ends with the input.
-                if (reading)
-                    typed.add(new byte[0]);
-                final JShell current = shell;
-                if (current != null)
-                    current.stop();
+            for (int tries = 0; tries < 300; ++tries) {
+                synchronized (stopLock) {
+                    if (evaluations >= target)
+                        return;
+                    if (evaluating) {
+                        // A read of System.in is no evaluation the engine can stop: it ends with the input.
+                        if (reading)
+                            typed.add(new byte[0]);
+                        final JShell current = shell;
+                        if (current != null)
+                            current.stop();
+                    }
+                }
                 try {
                     Thread.sleep(100);
                 } catch (InterruptedException interrupted) {
@@ -239,7 +256,11 @@ public final class InteractionsService {
     private void evaluate(int id, boolean force, String source) {
         final List<Item> items = new ArrayList<>();
         boolean complete = true;
-        evaluating = true;
+        synchronized (stopLock) {
+            evaluating = true;
+            // An end of input left by a stop of an earlier evaluation is not this one's.
+            typed.removeIf(line -> line.length == 0);
+        }
         try {
             if (shell == null)
                 startShell();
@@ -255,8 +276,10 @@ public final class InteractionsService {
             items.add(new Item(Error, "", "", "", "The evaluation failed: " + fault, -1, -1));
             shell = null; // the next evaluation starts afresh
         } finally {
-            evaluating = false;
-            ++evaluations;
+            synchronized (stopLock) {
+                evaluating = false;
+                ++evaluations;
+            }
         }
         final boolean answered = complete;
         send(reply -> {
