@@ -144,6 +144,7 @@ void BM_CtrlSpaceToList(benchmark::State& state)
 {
     HostServices host = makeQtHost();
     frmMain window{host};
+    window.show(); // the list is a popup of a window on screen
     EditorControl& editor = window.Text1();
     CodeCompletion& completion = window.javaTools().completion();
     const QString text = thousandLineClass();

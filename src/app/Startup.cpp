@@ -179,6 +179,7 @@ int runTolvane(int argc, char* argv[])
 
     HostServices host = makeQtHost();
     host.checkServiceCommand = [] { return ::checkServiceCommand(); };
+    host.interactionsServiceCommand = [] { return ::interactionsServiceCommand(); };
     frmMain window(host);
 
     Recovery recovery(window.document(), host, Recovery::defaultStateFolder());

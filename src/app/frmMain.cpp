@@ -14,11 +14,14 @@
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CodeCompletion.h"
 #include "javatools/CompilerOutputPanel.h"
+#include "javatools/InteractionsPane.h"
+#include "javatools/JavaEditing.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
 #include "search/Search.h"
 
 #include <QCloseEvent>
+#include <QPrinter>
 #include <QColor>
 #include <QCoreApplication>
 #include <QDir>
@@ -75,6 +78,8 @@ frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), hos
     });
     javaTools_ = std::make_unique<JavaTools>(*this, *document_, *text1_, host_);
     javaTools_->setNewWindowOpener([this](const QString& path, int line, int column) { openInNewWindow(path, line, column); });
+    // The output panel is read from the same distance as the text: both zoom together.
+    connect(text1_, &EditorControl::zoomChanged, this, [this](int level) { javaTools_->outputPanel()->setZoom(level); });
     createActions();
     createToolBar();
     createStatusBar();
@@ -114,6 +119,7 @@ void frmMain::createEditor()
     font.setPointSizeF(11.25);
 
     text1_->showJava(font);
+    JavaEditing::installAutoIndent(*text1_);
     // Cut, Copy, Paste and Select All go through the Edit menu's commands (and the host's clipboard),
     // so the control must not take their keys for itself.
     text1_->leaveMenuKeysToMenus();
@@ -164,6 +170,8 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::CTRL | Qt::Key_S)}));
     mnuFile->addAction(addCommand(QStringLiteral("mnuSaveAs"), QStringLiteral("Save As..."), &frmMain::mnuSaveAs_Click,
                                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}));
+    mnuFile->addAction(addCommand(QStringLiteral("mnuPrint"), QStringLiteral("Print..."), &frmMain::mnuPrint_Click,
+                                  {QKeySequence(Qt::CTRL | Qt::Key_P)}));
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
     mnuExit_ = addCommand(QStringLiteral("mnuExit"), QStringLiteral("E&xit"), &frmMain::mnuExit_Click);
     mnuFile->addAction(mnuExit_);
@@ -198,6 +206,8 @@ void frmMain::createActions()
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
+    mnuEdit->addAction(addCommand(QStringLiteral("mnuToggleComment"), QStringLiteral("Comment or Uncomment Lines"),
+                                  &frmMain::mnuToggleComment_Click, {QKeySequence(Qt::CTRL | Qt::Key_Slash)}));
     mnuEdit->addActions({javaTools_->completion().completeAction(), javaTools_->completion().hintAction()});
 
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
@@ -208,12 +218,19 @@ void frmMain::createActions()
                                   {QKeySequence(Qt::CTRL | Qt::Key_Minus)}));
     mnuView->addAction(addCommand(QStringLiteral("mnuZoomNormal"), QStringLiteral("Normal Size"), &frmMain::mnuZoomNormal_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_0)}));
+    mnuView->addSeparator();
+    mnuView->addAction(javaTools_->interactions().action());
 
     QMenu* mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
-    mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuCompile"), QStringLiteral("Compile With Sun JDK 1.2"), &frmMain::mnuCompile_Click,
+                                   {QKeySequence(Qt::Key_F7)}));
     mnuTools->addAction(addCommand(QStringLiteral("mnuRun"), QStringLiteral("Run"), &frmMain::mnuRun_Click,
                                    {QKeySequence(Qt::Key_F5)}));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuNextError"), QStringLiteral("Next Error"), &frmMain::mnuNextError_Click,
+                                   {QKeySequence(Qt::Key_F8)}));
+    mnuTools->addAction(addCommand(QStringLiteral("mnuPreviousError"), QStringLiteral("Previous Error"),
+                                   &frmMain::mnuPreviousError_Click, {QKeySequence(Qt::SHIFT | Qt::Key_F8)}));
     mnuTools->addAction(addCommand(QStringLiteral("mnuCHelp"), QStringLiteral("Click Here for Help with the Compiler"), &frmMain::mnuCHelp_Click));
     if (QAction* panel = javaTools_->outputPanelAction()) {
         mnuTools->addSeparator();
@@ -415,6 +432,18 @@ void frmMain::openRecentFile(const QString& path)
 void frmMain::mnuSave_Click() { document_->Save(); }
 void frmMain::mnuSaveAs_Click() { document_->SaveAs(); }
 
+void frmMain::mnuPrint_Click()
+{
+    if (!host_.choosePrinter)
+        return;
+    const std::unique_ptr<QPrinter> printer = text1_->makePrinter();
+    printer->setDocName(document_->displayName());
+    if (!host_.choosePrinter(*printer, this))
+        return;
+    if (!text1_->print(*printer))
+        throw HostError(QStringLiteral("The document could not be printed: the printer did not start."));
+}
+
 void frmMain::mnuExit_Click()
 {
     close();
@@ -492,6 +521,7 @@ void frmMain::mnuCopy_Click() { EditCommands::Copy(*text1_, *host_.clipboard); }
 void frmMain::mnuPaste_Click() { EditCommands::Paste(*text1_, *host_.clipboard); }
 void frmMain::mnuSelectAll_Click() { EditCommands::SelectAll(*text1_); }
 void frmMain::mnuDateTime_Click() { EditCommands::DateTime(*text1_, *host_.clock); }
+void frmMain::mnuToggleComment_Click() { JavaEditing::toggleComments(*text1_); }
 
 void frmMain::mnuFind_Click() { Search::showFindDialog(*text1_, *host_.messageBox); }
 void frmMain::mnuFindNext_Click() { Search::findNext(*text1_, *host_.messageBox, false); }
@@ -507,6 +537,8 @@ void frmMain::mnuNewApplet_Click() { NewApplet::showWizard(*document_); }
 void frmMain::mnuCompile_Click() { javaTools_->mnuCompile_Click(); }
 void frmMain::mnuCHelp_Click() { javaTools_->mnuCHelp_Click(); }
 void frmMain::mnuRun_Click() { javaTools_->mnuRun_Click(); }
+void frmMain::mnuNextError_Click() { javaTools_->goToNextDiagnostic(true); }
+void frmMain::mnuPreviousError_Click() { javaTools_->goToNextDiagnostic(false); }
 
 void frmMain::mnuAbout_Click() { About::showAboutBox(host_); }
 

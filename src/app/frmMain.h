@@ -41,6 +41,7 @@ public:
     void mnuOpenInNewWindow_Click();
     void mnuSave_Click();
     void mnuSaveAs_Click();
+    void mnuPrint_Click();
     void mnuExit_Click();
     void mnuUndo_Click();
     void mnuRedo_Click();
@@ -54,12 +55,15 @@ public:
     void mnuGoToLine_Click();
     void mnuSelectAll_Click();
     void mnuDateTime_Click();
+    void mnuToggleComment_Click();
     void mnuZoomIn_Click();
     void mnuZoomOut_Click();
     void mnuZoomNormal_Click();
     void mnuCompile_Click();
     void mnuCHelp_Click();
     void mnuRun_Click();
+    void mnuNextError_Click();
+    void mnuPreviousError_Click();
     void mnuAbout_Click();
     // A file of the File menu's recent list: opened here after the usual save question, or taken
     // off the list with a message when it is gone.

@@ -5,6 +5,7 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qscilexerjava.h>
+#include <Qsci/qsciprinter.h>
 
 #include <QAccessible>
 #include <QCoreApplication>
@@ -68,6 +69,8 @@ EditorControl::EditorControl(QWidget* parent) : QWidget(parent), surface_(new Ed
     connect(surface_, &EditorSurface::accessibleTextRemoved, this, &EditorControl::accessibleTextRemoved);
     connect(surface_, &EditorSurface::lineSeparatorsLeftOut, this, &EditorControl::lineSeparatorsLeftOut);
     connect(surface_, &EditorSurface::listChosen, this, &EditorControl::listChosen);
+    connect(surface_, &EditorSurface::characterTyped, this, &EditorControl::characterTyped);
+    connect(surface_, &QsciScintillaBase::SCN_ZOOM, this, [this] { emit zoomChanged(zoomLevel()); });
     // The line numbers keep room for the last line's number, at every zoom.
     connect(surface_, &EditorSurface::linesChanged, this, &EditorControl::fitLineNumbers);
     connect(surface_, &QsciScintillaBase::SCN_ZOOM, this, &EditorControl::fitLineNumbers);
@@ -269,6 +272,11 @@ void EditorControl::leaveMenuKeysToMenus()
             command->setKey(0);
             command->setAlternateKey(0);
             break;
+        case QsciCommand::WordPartLeft:
+            // Ctrl+/ comments lines out or back in (Edit menu).
+            if (command->key() == QKeyCombination(Qt::CTRL | Qt::Key_Slash).toCombined())
+                command->setKey(0);
+            break;
         case QsciCommand::Undo:
         case QsciCommand::Redo:
         case QsciCommand::ZoomIn:
@@ -335,12 +343,28 @@ void EditorControl::zoomIn() { surface_->zoomIn(); }
 void EditorControl::zoomOut() { surface_->zoomOut(); }
 void EditorControl::zoomTo(int level) { surface_->zoomTo(level); }
 
-void EditorControl::showList(const QStringList& items) { surface_->showList(items); }
+bool EditorControl::showList(const QStringList& items) { return surface_->showList(items); }
 bool EditorControl::listShown() const { return surface_->listShown(); }
 void EditorControl::closeList() { surface_->closeList(); }
-void EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+bool EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
 {
-    surface_->showTip(offset, text, highlightFrom, highlightTo);
+    return surface_->showTip(offset, text, highlightFrom, highlightTo);
 }
 bool EditorControl::tipShown() const { return surface_->tipShown(); }
 void EditorControl::closeTip() { surface_->closeTip(); }
+
+void EditorControl::setAutoIndent(bool on) { surface_->setAutoIndent(on); }
+int EditorControl::tabWidth() const { return surface_->tabWidth(); }
+int EditorControl::indentationOfLine(int line) const { return surface_->indentationOfLine(line); }
+void EditorControl::setIndentationOfLine(int line, int columns) { surface_->setIndentationOfLine(line, columns); }
+std::pair<int, int> EditorControl::selectedLines() const { return surface_->selectedLines(); }
+void EditorControl::replaceLines(int first, int last, const QStringList& lines) { surface_->replaceLines(first, last, lines); }
+
+std::unique_ptr<QPrinter> EditorControl::makePrinter() const
+{
+    auto printer = std::make_unique<QsciPrinter>(QPrinter::HighResolution);
+    printer->setWrapMode(QsciScintilla::WrapWord);
+    return printer;
+}
+
+bool EditorControl::print(QPrinter& printer) { return surface_->print(printer); }

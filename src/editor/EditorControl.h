@@ -15,6 +15,7 @@
 #include <utility>
 
 class EditorSurface;
+class QPrinter;
 
 // The main window's editor. Everything here speaks of the text: positions (SelStart, SelLength) are
 // 0-based UTF-16 offsets into Text, lines are the text's own 0-based lines (however the view shows
@@ -207,13 +208,33 @@ public:
 
     // A list of choices under the caret, shown in the order given; listChosen tells the index of the
     // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
-    void showList(const QStringList& items);
+    // False, and nothing shown, where no popup can go (a hidden window, a caret off every screen).
+    bool showList(const QStringList& items);
     bool listShown() const;
     void closeList();
     // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
-    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
     bool tipShown() const;
     void closeTip();
+
+    // Whether Enter indents the new line as the line above (on after showJava), and the tab width.
+    void setAutoIndent(bool on);
+    int tabWidth() const;
+    // The indentation of a 0-based line in columns (a tab counts to the next tab stop), and its
+    // replacement; setting it leaves the caret after the indentation when it was inside it.
+    int indentationOfLine(int line) const;
+    void setIndentationOfLine(int line, int columns);
+    // The 0-based lines the selection touches (the caret's line without one); a selection that ends
+    // at the very start of a line does not take that line.
+    std::pair<int, int> selectedLines() const;
+    // Replaces the text of lines first..last (without their line ends, which stay) with lines, as
+    // one step of the undo history, and selects them.
+    void replaceLines(int first, int last, const QStringList& lines);
+    // A printer that prints this text with its colours (wrapping long lines), for a print dialog to
+    // set up; print puts the whole text on it, with its line numbers where they are shown. False when
+    // the printer could not start or is not one from makePrinter.
+    std::unique_ptr<QPrinter> makePrinter() const;
+    bool print(QPrinter& printer);
 
 signals:
     void Change();
@@ -233,6 +254,11 @@ signals:
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
     void listChosen(int index);
+    // A character the user typed went into the text (a line break comes as '\n'), after the control
+    // has handled it; edits made in answer are part of the same change.
+    void characterTyped(QChar character);
+    // The text is drawn larger or smaller (zoomLevel).
+    void zoomChanged(int level);
 
 protected:
     // Keys and input sent to the control itself (rather than to the focus) reach the text as well.

@@ -293,6 +293,14 @@ bool EditorSurface::event(QEvent* event)
 
 void EditorSurface::keyPressEvent(QKeyEvent* event)
 {
+    // Alt with a character key is a menu's or a dialog's key, never text: one that nothing took must
+    // not type its letter. (AltGr comes without Alt, and Ctrl+Alt may be AltGr elsewhere.)
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((modifiers & Qt::AltModifier) && !(modifiers & (Qt::ControlModifier | Qt::MetaModifier))
+        && !event->text().isEmpty() && event->text().at(0).isPrint()) {
+        event->ignore();
+        return;
+    }
     // Indenting after a brace reads the styles of the text before the caret. Keys that arrive faster
     // than the control paints (a busy machine, a paste of keystrokes) would find that text unstyled.
     // Only the keys that indent need it: colouring up to a caret far down a big file takes long.
@@ -310,7 +318,13 @@ void EditorSurface::keyPressEvent(QKeyEvent* event)
     }
     QuietEdits quiet(*this);
     const auto before = SendScintilla(SCI_GETCURRENTPOS);
+    const qsizetype lengthBefore = utf8Length();
     QsciScintilla::keyPressEvent(event);
+    if (typed.size() == 1 && utf8Length() != lengthBefore && !isReadOnly()) {
+        const QChar character = typed == u"\r" ? QChar(u'\n') : typed.at(0);
+        if (character == u'\n' || character.isPrint())
+            emit characterTyped(character);
+    }
     // A separator between pieces is no character of the text: an arrow key that stepped over one
     // alone has not moved through the text yet, so it takes the next character too.
     const bool right = event->key() == Qt::Key_Right, left = event->key() == Qt::Key_Left;

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+class QPrinter;
+
 // The editing component inside EditorControl, which alone sees it. It keeps UTF-8, in pieces for very
 // long lines; what it offers EditorControl is already in the text's terms (see EditorControl.h), apart
 // from the byte positions of its own buffer (caretPosition, replaceRange and the like).
@@ -160,13 +162,27 @@ public:
     // How many points the text is drawn larger (or, below 0, smaller) than its font.
     int zoomLevel() const;
 
+    // The indentation of a 0-based line in columns (a tab counts to the next tab stop), and its
+    // replacement; setting it leaves the caret after the indentation when it was inside it.
+    int indentationOfLine(int line) const;
+    void setIndentationOfLine(int line, int columns);
+    // The 0-based lines the selection touches (the caret's line without one); a selection that ends
+    // at the very start of a line does not take that line.
+    std::pair<int, int> selectedLines() const;
+    // Replaces the text of lines first..last (without their line ends, which stay) with lines, as
+    // one step of the undo history, and selects them.
+    void replaceLines(int first, int last, const QStringList& lines);
+    // Prints the whole text with its colours, and its line numbers where they are shown, on printer
+    // (which must be a QsciPrinter); false when the printer could not start.
+    bool print(QPrinter& printer);
     // A list of choices under the caret, shown in the order given; listChosen tells the index of the
     // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
-    void showList(const QStringList& items);
+    // False, and nothing shown, where no popup can go (a hidden window, a caret off every screen).
+    bool showList(const QStringList& items);
     bool listShown() const;
     void closeList();
     // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
-    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
     bool tipShown() const;
     void closeTip();
 
@@ -183,6 +199,9 @@ signals:
     // A text shown in pieces cannot take a line separator of its own (U+2028, U+2029, U+0085): one
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
+    // A character the user typed went into the text (a line break comes as '\n'), after the control
+    // has handled it; edits made in answer are part of the same change.
+    void characterTyped(QChar character);
     void listChosen(int index);
 
 protected:
@@ -215,6 +234,7 @@ private:
     std::vector<AccessibleEdit> accessibleEdits_;
     QStringList listItems_;
     const QEvent* leftToParent_ = nullptr; // a key or input event this component did not take
+    bool popupFitsAt(qsizetype offset) const;
 
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);

@@ -2,6 +2,11 @@
 // component counts inside: its UTF-8 bytes and, for a text shown in pieces, its separators.
 #include "EditorSurface.h"
 
+#include <Qsci/qsciprinter.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 qsizetype EditorSurface::offsetOfPosition(qsizetype pos) const
@@ -319,8 +324,18 @@ namespace {
 constexpr int ListId = 1;
 }
 
-void EditorSurface::showList(const QStringList& items)
+bool EditorSurface::popupFitsAt(qsizetype offset) const
 {
+    // The control places its popups on the screen under the caret and fails without one: a hidden
+    // window, or a caret off every screen (a window dragged partly past the screen's edge).
+    const QRect caret = characterRect(offset);
+    return isVisible() && QGuiApplication::screenAt(viewport()->mapToGlobal(caret.bottomLeft())) != nullptr;
+}
+
+bool EditorSurface::showList(const QStringList& items)
+{
+    if (items.isEmpty() || !popupFitsAt(caretOffset()))
+        return false;
     listItems_ = items;
     // Kept in the order given (best first); the control still finds an item by what is typed.
     SendScintilla(SCI_AUTOCSETORDER, SC_ORDER_CUSTOM);
@@ -329,6 +344,7 @@ void EditorSurface::showList(const QStringList& items)
     SendScintilla(SCI_AUTOCSETAUTOHIDE, 0L);
     SendScintilla(SCI_AUTOCSETCANCELATSTART, 0L);
     showUserList(ListId, items);
+    return true;
 }
 
 bool EditorSurface::listShown() const
@@ -342,14 +358,17 @@ void EditorSurface::closeList()
         cancelList();
 }
 
-void EditorSurface::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+bool EditorSurface::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
 {
+    if (text.isEmpty() || !popupFitsAt(offset))
+        return false;
     const QByteArray bytes = text.toUtf8();
     const auto from = text.left(std::clamp<qsizetype>(highlightFrom, 0, text.size())).toUtf8().size();
     const auto to = text.left(std::clamp<qsizetype>(highlightTo, 0, text.size())).toUtf8().size();
     SendScintilla(SCI_CALLTIPSHOW, static_cast<unsigned long>(clampedPosition(offset)),
                   bytes.constData());
     SendScintilla(SCI_CALLTIPSETHLT, static_cast<unsigned long>(from), static_cast<long>(std::max(from, to)));
+    return true;
 }
 
 bool EditorSurface::tipShown() const
@@ -360,4 +379,81 @@ bool EditorSurface::tipShown() const
 void EditorSurface::closeTip()
 {
     SendScintilla(SCI_CALLTIPCANCEL);
+}
+
+int EditorSurface::indentationOfLine(int line) const
+{
+    if (line < 0 || line >= lines())
+        return 0;
+    return indentation(viewLine(line));
+}
+
+void EditorSurface::setIndentationOfLine(int line, int columns)
+{
+    if (line < 0 || line >= lines())
+        return;
+    const int control = viewLine(line);
+    const auto caret = SendScintilla(SCI_GETCURRENTPOS);
+    const auto indentEnd = SendScintilla(SCI_GETLINEINDENTPOSITION, control);
+    const bool caretInIndent = caret >= SendScintilla(SCI_POSITIONFROMLINE, control) && caret <= indentEnd;
+    setIndentation(control, std::max(0, columns));
+    if (caretInIndent)
+        SendScintilla(SCI_SETEMPTYSELECTION, SendScintilla(SCI_GETLINEINDENTPOSITION, control));
+}
+
+std::pair<int, int> EditorSurface::selectedLines() const
+{
+    const auto [anchor, caret] = selectionOffsets();
+    const qsizetype from = std::min(anchor, caret);
+    const qsizetype to = std::max(anchor, caret);
+    const auto lineOf = [this](qsizetype offset) {
+        int low = 0;
+        int high = lines() - 1;
+        while (low < high) {
+            const int middle = (low + high + 1) / 2;
+            if (offsetOfLine(middle) <= offset)
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        return low;
+    };
+    const int first = lineOf(from);
+    int last = lineOf(to);
+    if (last > first && offsetOfLine(last) == to)
+        --last;
+    return {first, last};
+}
+
+void EditorSurface::replaceLines(int first, int last, const QStringList& newLines)
+{
+    if (first < 0 || last < first || last >= lines() || newLines.size() != last - first + 1)
+        return;
+    const auto lineEnd = [](const QString& line) {
+        qsizetype end = line.size();
+        while (end > 0 && (line[end - 1] == u'\n' || line[end - 1] == u'\r'))
+            --end;
+        return end;
+    };
+    QString replacement;
+    for (int line = first; line <= last; ++line) {
+        replacement += newLines[line - first];
+        if (line < last) {
+            const QString old = text(line);
+            replacement += old.mid(lineEnd(old));
+        }
+    }
+    const qsizetype from = offsetOfLine(first);
+    const QString lastLine = text(last);
+    const qsizetype to = offsetOfLine(last) + lineEnd(lastLine);
+    replaceOffsets(from, to, replacement);
+    selectOffsets(from, from + replacement.size());
+}
+
+bool EditorSurface::print(QPrinter& printer)
+{
+    auto* sciPrinter = dynamic_cast<QsciPrinter*>(&printer);
+    if (!sciPrinter)
+        return false;
+    return sciPrinter->printRange(this);
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class QPrinter;
 class QWidget;
 
 // Everything the windows need from the platform. The program passes the Qt implementations
@@ -31,9 +32,13 @@ struct HostServices {
     std::unique_ptr<SystemLookup> systemLookup;
     // Creates the main window's file dialog; the parent is the window that owns it.
     std::function<std::unique_ptr<CommonDialog>(QWidget* parent)> makeFileDialog;
+    // The print dialog: sets up printer as the user chooses (a printer or a PDF file); false on Cancel.
+    std::function<bool(QPrinter& printer, QWidget* parent)> choosePrinter;
     // The command that starts the compile service of Check While Typing; unset or empty: no JDK.
     // The program sets it from the Java tools' lookup (checkServiceCommand), tests as they like.
     std::function<QStringList()> checkServiceCommand;
+    // The command that starts the service behind View > Interactions; unset or empty: no JDK.
+    std::function<QStringList()> interactionsServiceCommand;
 };
 
 HostServices makeQtHost();

@@ -34,9 +34,15 @@ public:
     virtual qint64 startConsole(const QString& program, const QStringList& arguments, const ConsoleStart& how) = 0;
     // Hands text to the standard input of an interactive run still going; false when there is none.
     virtual bool writeInput(qint64 taskId, const QString& text) = 0;
-    // Ends an interactive run and every process it started: asked to end first, killed if they
-    // linger. False when the run is not going.
+    // Closes the standard input of an interactive run still going, so that a program reading until
+    // its input ends can finish. False when there is none.
+    virtual bool closeInput(qint64 taskId) = 0;
+    // Ends a run and every process it started, also those that left its process group and those
+    // still running after it ended: asked to end first, killed if they linger. False when there
+    // was nothing left to end.
     virtual bool stop(qint64 taskId) = 0;
+    // How many processes a run started are still running (the run itself aside).
+    virtual int leftovers(qint64 taskId) = 0;
 
     // Where console programs (ws::MinimizedFocus) report their start, output and end; null drops
     // them. Runs still going report to the new one.

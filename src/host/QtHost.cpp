@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QTextLayout>
 
@@ -275,5 +277,10 @@ HostServices makeQtHost()
     host.fileWatcher = std::make_unique<QtFileWatcher>();
     host.systemLookup = std::make_unique<PathSystemLookup>();
     host.makeFileDialog = [](QWidget* parent) { return std::make_unique<QtCommonDialog>(parent); };
+    host.choosePrinter = [](QPrinter& printer, QWidget* parent) {
+        QPrintDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("Print"));
+        return dialog.exec() == QDialog::Accepted;
+    };
     return host;
 }

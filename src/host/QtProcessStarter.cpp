@@ -1,10 +1,12 @@
 #include "QtProcessStarter.h"
 
+#include "ChildProcesses.h"
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
 #include "HostError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QPointer>
@@ -13,6 +15,7 @@
 #include <QStringDecoder>
 #include <QTimer>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -28,6 +31,47 @@ struct QtProcessStarter::Shared {
         pid_t group = 0;
     };
     QHash<qint64, Interactive> interactive;
+    // Orphans taken in (ChildProcesses::becomeSubreaper) and detached programs: this process
+    // collects their exit status, or they would stay as zombies.
+    QList<pid_t> toReap;
+    QList<pid_t> started; // console programs QProcess waits for itself
+    QTimer reaper;
+
+    // Every process of a run carries TOLVANE_RUN=<editor pid>.<starter>.<task id> in its
+    // environment; task id 0 stands for every run of this starter.
+    const int serial = nextSerial();
+    static int nextSerial()
+    {
+        static std::atomic<int> last{0};
+        return ++last;
+    }
+    QByteArray mark(qint64 taskId) const
+    {
+        return QByteArrayLiteral("TOLVANE_RUN=") + QByteArray::number(::getpid()) + '.' + QByteArray::number(serial) + '.'
+            + (taskId == 0 ? QByteArray() : QByteArray::number(taskId) + QByteArray(1, '\0'));
+    }
+    QList<ChildProcesses::Found> processesOf(qint64 taskId)
+    {
+        QList<ChildProcesses::Found> found = ChildProcesses::carrying(mark(taskId));
+        // The run itself is QProcess's to wait for; the rest that became ours are reaped here.
+        for (qsizetype i = found.size() - 1; i >= 0; --i) {
+            if (started.contains(found[i].pid))
+                found.removeAt(i);
+            else if (found[i].parent == ::getpid() && !toReap.contains(found[i].pid))
+                toReap.push_back(found[i].pid);
+        }
+        if (!toReap.isEmpty() && !reaper.isActive())
+            reaper.start();
+        return found;
+    }
+    void reapEnded()
+    {
+        // Orphans of a run that end on their own are collected too: look for new ones first.
+        processesOf(0);
+        ChildProcesses::reap(toReap);
+        if (toReap.isEmpty())
+            reaper.stop();
+    }
 };
 
 QList<std::pair<QString, QString>> utf8LocaleOverrides(const QString& lcAll, const QString& lcCtype, const QString& lang)
@@ -89,7 +133,12 @@ struct Decoders {
 };
 } // namespace
 
-QtProcessStarter::QtProcessStarter() : shared_(std::make_shared<Shared>()) {}
+QtProcessStarter::QtProcessStarter() : shared_(std::make_shared<Shared>())
+{
+    ChildProcesses::becomeSubreaper();
+    shared_->reaper.setInterval(1000);
+    QObject::connect(&shared_->reaper, &QTimer::timeout, [shared = shared_.get()] { shared->reapEnded(); });
+}
 
 QtProcessStarter::~QtProcessStarter()
 {
@@ -101,6 +150,10 @@ QtProcessStarter::~QtProcessStarter()
             ::kill(-run.group, SIGKILL);
     }
     shared_->interactive.clear();
+    // So must whatever they started, wherever it went, and what finished runs left running.
+    ChildProcesses::signalAll(shared_->processesOf(0), 0, SIGKILL);
+    ChildProcesses::reap(shared_->toReap);
+    shared_->reaper.stop();
 }
 
 bool QtProcessStarter::writeInput(qint64 taskId, const QString& text)
@@ -113,20 +166,58 @@ bool QtProcessStarter::writeInput(qint64 taskId, const QString& text)
     return true;
 }
 
+bool QtProcessStarter::closeInput(qint64 taskId)
+{
+    const auto run = shared_->interactive.constFind(taskId);
+    if (run == shared_->interactive.constEnd() || !run->process || run->process->state() != QProcess::Running)
+        return false;
+    run->process->closeWriteChannel();
+    return true;
+}
+
 bool QtProcessStarter::stop(qint64 taskId)
 {
     const auto run = shared_->interactive.constFind(taskId);
-    if (run == shared_->interactive.constEnd() || run->group <= 0)
+    const pid_t group = run == shared_->interactive.constEnd() ? 0 : run->group;
+    const QList<ChildProcesses::Found> others = shared_->processesOf(taskId);
+    if (group <= 0 && others.isEmpty())
         return false;
-    const pid_t group = run->group;
-    ::kill(-group, SIGTERM);
+    ChildProcesses::signalAll(others, group, SIGTERM);
+    // Those whose parent dies with them come to this process (the subreaper) to be collected.
+    for (const ChildProcesses::Found& process : others) {
+        if (!shared_->toReap.contains(process.pid))
+            shared_->toReap.push_back(process.pid);
+    }
+    shared_->reaper.start();
     // What ignores the request, or is slow to end, is killed. The group id cannot be taken by
-    // another group while any member of this one is alive, and it is checked again before the kill.
-    QTimer::singleShot(2000, [group] {
-        if (::kill(-group, 0) == 0)
+    // another group while any member of this one is alive, and it is checked again before the kill;
+    // the others are looked for again by their mark.
+    std::weak_ptr<Shared> weak = shared_;
+    QTimer::singleShot(2000, [weak, group, taskId] {
+        const std::shared_ptr<Shared> shared = weak.lock();
+        if (group > 0 && ::kill(-group, 0) == 0)
             ::kill(-group, SIGKILL);
+        if (shared) {
+            ChildProcesses::signalAll(shared->processesOf(taskId), 0, SIGKILL);
+            QTimer::singleShot(200, [weak] {
+                if (const std::shared_ptr<Shared> later = weak.lock())
+                    ChildProcesses::reap(later->toReap);
+            });
+        }
     });
     return true;
+}
+
+int QtProcessStarter::leftovers(qint64 taskId)
+{
+    int count = 0;
+    for (const ChildProcesses::Found& process : shared_->processesOf(taskId)) {
+        // A process that has ended but was not collected yet is no longer running.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(process.pid));
+        if (stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z "))
+            ++count;
+    }
+    return count;
 }
 
 qint64 QtProcessStarter::startConsole(const QString& program, const QStringList& arguments, const ConsoleStart& how)
@@ -158,8 +249,14 @@ qint64 QtProcessStarter::StartProcess(const QString& name, const QStringList& ar
         QProcess process;
         process.setProgram(program.path);
         process.setArguments(program.arguments);
-        if (!process.startDetached())
+        qint64 pid = 0;
+        if (!process.startDetached(&pid))
             throw HostError(QStringLiteral("Cannot start %1: %2").arg(program.name, process.errorString()));
+        // Its intermediate parent is gone at once, so the program is this process's child now.
+        if (pid > 0) {
+            shared_->toReap.push_back(static_cast<pid_t>(pid));
+            shared_->reaper.start();
+        }
         return taskId;
     }
 
@@ -192,6 +289,7 @@ qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& name, con
         environment.insert(name, value);
     for (const auto& [name, value] : how.environment)
         environment.insert(name, value);
+    environment.insert(QStringLiteral("TOLVANE_RUN"), QString::fromLatin1(shared_->mark(taskId).mid(12).chopped(1)));
     process->setProcessEnvironment(environment);
     if (how.interactive) {
         // A session of its own makes the program the leader of a process group that holds every
@@ -207,6 +305,7 @@ qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& name, con
     }
 
     auto decoders = std::make_shared<Decoders>();
+    auto pid = std::make_shared<pid_t>(0); // QProcess forgets it once the program has ended
     std::shared_ptr<Shared> shared = shared_;
     QObject::connect(process, &QProcess::readyReadStandardOutput, process, [process, decoders, shared, taskId] {
         const QString text = decoders->output.decode(process->readAllStandardOutput());
@@ -219,7 +318,7 @@ qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& name, con
             shared->output->processOutput(taskId, text, ConsoleOutput::Channel::Error);
     });
     QObject::connect(process, &QProcess::finished, process,
-                     [process, decoders, shared, taskId](int exitCode, QProcess::ExitStatus status) {
+                     [process, decoders, shared, taskId, pid](int exitCode, QProcess::ExitStatus status) {
         // Whatever is still buffered belongs before the end.
         const QString out = decoders->output.decode(process->readAllStandardOutput());
         const QString err = decoders->error.decode(process->readAllStandardError());
@@ -230,6 +329,7 @@ qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& name, con
                 output->processOutput(taskId, err, ConsoleOutput::Channel::Error);
         }
         shared->interactive.remove(taskId);
+        shared->started.removeOne(*pid);
         if (ConsoleOutput* output = shared->output)
             output->processFinished(taskId, exitCode, status == QProcess::CrashExit);
         process->deleteLater();
@@ -243,6 +343,8 @@ qint64 QtProcessStarter::startConsoleRun(qint64 taskId, const QString& name, con
         delete process;
         fail(reason);
     }
+    *pid = static_cast<pid_t>(process->processId());
+    shared_->started.push_back(*pid);
     if (how.interactive)
         shared_->interactive.insert(taskId, {process, static_cast<pid_t>(process->processId())});
     return taskId;

@@ -3,10 +3,12 @@
 #include "CheckWhileTyping.h"
 #include "CompileService.h"
 #include "CompletionList.h"
+#include "JavaSource.h"
 
 #include "editor/EditorControl.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
 
@@ -133,6 +135,10 @@ void CodeCompletion::ask(Want want)
     // A byte order mark is kept in the text but is no character of the program; a blank keeps offsets.
     if (request.source.startsWith(QChar(0xFEFF)))
         request.source[0] = u' ';
+    if (!folder.isEmpty()) {
+        // The same source root as the check, Compile and Run: the program's other classes are seen.
+        request.folder = javaSourceRootOf(QDir::fromNativeSeparators(path), request.source).root;
+    }
     request.caret = text1_.caretOffset();
     request.what = want == Want::Hint ? CompletionRequest::What::Parameters : CompletionRequest::What::Names;
     sentVersion_ = version_;
@@ -194,7 +200,10 @@ void CodeCompletion::showList(bool insertSingle)
     labels.reserve(shown_.size());
     for (const CompletionCandidate& c : shown_)
         labels << CompletionList::label(c);
-    text1_.showList(labels);
+    if (!text1_.showList(labels)) {
+        closeAll();
+        return;
+    }
     emit listShown(int(shown_.size()));
 }
 
@@ -228,8 +237,8 @@ void CodeCompletion::showHint(const CompletionReply& reply)
         return;
     }
     const CompletionList::Hint hint = CompletionList::hint(reply.signatures, reply.argument);
-    text1_.showTip(reply.callStart, hint.text, hint.highlightFrom, hint.highlightTo);
-    emit hintShown(hint.text);
+    if (text1_.showTip(reply.callStart, hint.text, hint.highlightFrom, hint.highlightTo))
+        emit hintShown(hint.text);
 }
 
 void CodeCompletion::closeAll()

@@ -110,9 +110,9 @@ void CompileService::onReadyRead()
         const char expected = order_.isEmpty() ? char(0) : order_.first();
         std::optional<CheckReply> reply;
         std::optional<CompletionReply> completion;
-        if (expected == 'D' && messageType(payload) == 'D')
+        if (expected == 'D')
             reply = decodeCheckReply(payload, inFlightLength_);
-        else if (expected == 'L' && messageType(payload) == 'L')
+        else if (expected == 'L')
             completion = decodeCompletionReply(payload, completionLength_, completionCaret_);
         if (!(reply && reply->id == inFlightId_) && !(completion && completion->id == completionId_)) {
             fault(QStringLiteral("it sent a reply that makes no sense"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConsoleText.h"
 #include "JavaToolsText.h"
 #include "host/ConsoleOutput.h"
 
@@ -44,8 +45,12 @@ private:
 // The compiler output panel at the bottom of the main window. It receives what the console
 // programs the host starts print: each run gets a header with its command line, its output and
 // error streams line by line as they arrive, and its exit status; runs that overlap repeat their
-// header where their output resumes. It keeps the latest 20,000 lines. Below the text, an input line and a Stop button serve the
-// program being run (setInputTask): what is typed goes to its standard input on Enter.
+// header where their output resumes. A line not yet ended shows at once, as in a terminal, below
+// everything else, and grows as the rest of it comes. Standard error is in a colour of its own, and
+// the colours programs ask for with escape sequences are shown. It keeps the latest 20,000 lines,
+// a line longer than 1,024 characters counting as one line per piece of that length. Below the text,
+// an input line, End Input and Stop serve the program being run (setInputTask): what is typed goes to
+// its standard input on Enter; Ctrl+D or End Input closes that input.
 class CompilerOutputPanel : public QDockWidget, public ConsoleOutput {
     Q_OBJECT
 
@@ -67,6 +72,11 @@ public:
     void echoInput(qint64 taskId, const QString& text);
     QLineEdit* inputLine() const { return input_; }
     QPushButton* stopButton() const { return stop_; }
+    QPushButton* endInputButton() const { return endInput_; }
+    // The program's input was closed: nothing more can be typed for it, Stop still serves it.
+    void inputClosed();
+    // Draws the text larger (or, below 0, smaller) by points, as the editor's zoom does.
+    void setZoom(int points);
     // Whether the keyboard is in the panel (its text, the input line or Stop).
     bool hasFocusInside() const;
 
@@ -85,6 +95,8 @@ signals:
     void diagnosticLocated(const ReportedDiagnostic& diagnostic);
     void inputEntered(qint64 taskId, const QString& text);
     void stopRequested(qint64 taskId);
+    // Ctrl+D or End Input; text is what was typed and not yet sent.
+    void endOfInputRequested(qint64 taskId, const QString& text);
     void runFinished(qint64 taskId, int exitCode, bool crashed);
 
 private:
@@ -92,7 +104,8 @@ private:
         int number = 0;
         QString commandLine;
         QString workingDirectory;
-        QString pending[2]; // an unfinished last line, per channel
+        QString pending[2]; // an unfinished last line, per channel (shorter than a piece)
+        ConsoleStyle style[2]; // in force where the pending line starts
         int lastDiagnostic = -1; // the diagnostic whose source and caret lines may follow
         int linesAfterDiagnostic = 0;
         QString diagnosticSource;
@@ -100,6 +113,14 @@ private:
     enum class Kind { Header, Output, Note, Link };
 
     void reveal();
+    // The unfinished lines are shown below everything else; they are taken away while the text
+    // changes and shown again after, so that the lines before them stay whole.
+    void hideTail();
+    void showTail();
+    int droppedLines() const;
+    int addBlock(const QList<StyledText>& segments, Kind kind, Channel channel, int diagnosticIndex);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void requestEndOfInput();
     void writeLine(qint64 taskId, const QString& line, Channel channel);
     void followDiagnostic(qint64 taskId, const QString& line);
     void submitInput();
@@ -112,6 +133,10 @@ private:
     CompilerOutputView* view_;
     QLineEdit* input_ = nullptr;
     QPushButton* stop_ = nullptr;
+    QPushButton* endInput_ = nullptr;
+    int tailBlocks_ = 0;
+    bool tailOnly_ = false; // the text was empty before the tail
+    int baseFontSize_ = 0;
     qint64 inputTask_ = 0;
     QHash<qint64, Run> runs_;
     QList<ReportedDiagnostic> diagnostics_;

@@ -142,6 +142,16 @@ bool DiagnosticMarks::shows(Diagnostic::Source source) const
         || std::any_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.source == source; });
 }
 
+QList<int> DiagnosticMarks::markedLines() const
+{
+    QList<int> lines;
+    for (const Mark& mark : marks_) {
+        if (const int line = text1_.markerLine(mark.handle); line >= 0)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
 QString DiagnosticMarks::messagesOnLine(int line) const
 {
     QStringList messages;

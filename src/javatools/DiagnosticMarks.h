@@ -47,6 +47,8 @@ public:
     void clear(Diagnostic::Source source);
     int count() const { return static_cast<int>(marks_.size()); }
     bool shows(Diagnostic::Source source) const;
+    // The lines (0-based) that carry a mark, in the order they were marked.
+    QList<int> markedLines() const;
     // The messages of the marks on line (0-based), one per line of the result; empty when none.
     QString messagesOnLine(int line) const;
 

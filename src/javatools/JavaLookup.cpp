@@ -58,3 +58,21 @@ QStringList checkServiceCommand()
 {
     return checkServiceCommand(serviceJar());
 }
+
+QStringList interactionsServiceCommand()
+{
+    const QString java = javaBesideJavac();
+    const QString jar = serviceJar();
+    if (java.isEmpty() || jar.isEmpty())
+        return {};
+    // The service compiles what is typed and drives the session's machine; the user's code runs in
+    // that other machine, with the JDK's defaults. As for the compile service, the quick compiler
+    // tier alone starts sooner and answers sooner (bench/README-interactions.md).
+    return {java,
+            QStringLiteral("-XX:+UseSerialGC"),
+            QStringLiteral("-XX:TieredStopAtLevel=1"),
+            QStringLiteral("-Xshare:auto"),
+            QStringLiteral("-cp"),
+            jar,
+            QStringLiteral("InteractionsService")};
+}

@@ -4,6 +4,8 @@
 #include "CodeCompletion.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
+#include "InteractionsPane.h"
+#include "JavaEditing.h"
 #include "JavaSource.h"
 #include "JavaToolsText.h"
 #include "RunProgram.h"
@@ -17,6 +19,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -57,6 +60,10 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     host_.processes->setConsoleOutput(panel_);
     setUpCheckWhileTyping();
     run_ = new RunProgram(*this, document_, text1_, host_, this);
+    interactions_ = new InteractionsPane(*this, document_, text1_, host_, &window);
+    window.addDockWidget(Qt::BottomDockWidgetArea, interactions_);
+    window.splitDockWidget(panel_, interactions_, Qt::Horizontal);
+    interactions_->hide();
 }
 
 void JavaTools::setUpCheckWhileTyping()
@@ -205,6 +212,36 @@ void JavaTools::goToLine(int line, int column)
     text1_.setSelStart(offset);
     text1_.ensureCursorVisible();
     text1_.setFocus();
+}
+
+QString JavaTools::goToNextDiagnostic(bool forward)
+{
+    const int target = JavaEditing::nextMarkedLine(marks_->markedLines(), text1_.caretLine() - 1, forward);
+    QString message;
+    if (target < 0) {
+        message = QStringLiteral("No line has an error or a warning.");
+    } else {
+        // The marked range's start when the line has one, else the line's.
+        qsizetype offset = text1_.offsetOfLine(target);
+        const qsizetype lineEnd = text1_.offsetOfLine(target + 1);
+        for (const int indicator : {int(CheckWhileTyping::ErrorIndicator), int(CheckWhileTyping::WarningIndicator),
+                                    int(DiagnosticMarks::ErrorIndicator), int(DiagnosticMarks::WarningIndicator)}) {
+            for (const auto& [from, to] : text1_.indicatorRanges(indicator)) {
+                if (from >= offset && from < lineEnd) {
+                    offset = from;
+                    break;
+                }
+            }
+            if (offset != text1_.offsetOfLine(target))
+                break;
+        }
+        text1_.setSelStart(offset);
+        text1_.ensureCursorVisible();
+        message = marks_->messagesOnLine(target);
+    }
+    const QRect caret = text1_.characterRect(text1_.caretOffset());
+    QToolTip::showText(text1_.viewport()->mapToGlobal(caret.bottomLeft()), message, text1_.viewport());
+    return message;
 }
 
 void JavaTools::goToDiagnostic(const QString& path, int line, int column)

@@ -11,6 +11,7 @@ class CheckWhileTyping;
 class CodeCompletion;
 class CompilerOutputPanel;
 class DiagnosticMarks;
+class InteractionsPane;
 class Document;
 class EditorControl;
 class QAction;
@@ -33,6 +34,10 @@ public:
     void mnuCompile_Click();
     void mnuCHelp_Click();
     void mnuRun_Click();
+    // F8 and Shift+F8: the caret goes to the next (or previous) line with a compiler's or the
+    // checker's message, going round at the end, and the message is shown there. The message, or
+    // what was said instead when there is none.
+    QString goToNextDiagnostic(bool forward);
 
     // Saves the document if needed and starts javac on it; the run's task id, 0 when nothing was
     // started (the save did not happen, or javac could not start: the user was told).
@@ -50,6 +55,8 @@ public:
     DiagnosticMarks& marks() { return *marks_; }
     // Tools > "Check While Typing" and its count for the status bar.
     CheckWhileTyping& checkWhileTyping() const { return *checker_; }
+    // View > Interactions.
+    InteractionsPane& interactions() const { return *interactions_; }
     // Edit > "Complete", "Parameter Hints" and Tools > "Complete Automatically".
     CodeCompletion& completion() const { return *completion_; }
 
@@ -75,6 +82,7 @@ private:
     DiagnosticMarks* marks_ = nullptr;
     RunProgram* run_ = nullptr;
     CheckWhileTyping* checker_ = nullptr;
+    InteractionsPane* interactions_ = nullptr;
     CodeCompletion* completion_ = nullptr;
     qint64 lastCompileTask_ = 0;
     NewWindowOpener openInNewWindow_;

@@ -74,14 +74,37 @@ RunProgram::RunProgram(JavaTools& tools, Document& document, EditorControl& text
         panel_.echoInput(taskId, text);
         host_.processes->writeInput(taskId, text + u'\n');
     });
+    connect(&panel_, &CompilerOutputPanel::endOfInputRequested, this, [this](qint64 taskId, const QString& text) {
+        if (taskId != running_)
+            return;
+        if (!text.isEmpty()) {
+            panel_.echoInput(taskId, text);
+            host_.processes->writeInput(taskId, text + u'\n');
+        }
+        if (host_.processes->closeInput(taskId)) {
+            panel_.inputClosed();
+            panel_.note(taskId, QStringLiteral("End of input: the program reads nothing more."));
+        }
+    });
     connect(&panel_, &CompilerOutputPanel::stopRequested, this, [this](qint64 taskId) {
-        if (taskId == running_)
+        if (taskId == running_) {
             stop();
+        } else if (taskId == leftBehind_) {
+            leftBehind_ = 0;
+            host_.processes->stop(taskId);
+            panel_.setInputTask(0);
+            panel_.note(taskId, QStringLiteral("The processes the program left running were ended."));
+        }
     });
 }
 
 void RunProgram::mnuRun_Click()
 {
+    if (leftBehind_ != 0) {
+        // What the last run left running goes on; Stop no longer serves it, but Exit still ends it.
+        leftBehind_ = 0;
+        panel_.setInputTask(0);
+    }
     if (running_ != 0) {
         panel_.note(running_, QStringLiteral("The program is still running: type its input below, or Stop it first."));
         panel_.inputLine()->setFocus();
@@ -171,6 +194,17 @@ void RunProgram::programFinished(qint64 taskId)
     if (stopping_)
         panel_.note(taskId, QStringLiteral("The program was stopped."));
     stopping_ = false;
+    if (const int left = host_.processes->leftovers(taskId); left > 0) {
+        leftBehind_ = taskId;
+        panel_.setInputTask(taskId);
+        panel_.inputClosed();
+        panel_.note(taskId, QStringLiteral("The program has ended, but %1 process%2 it started %3 still running: "
+                                           "Stop ends %4.")
+                                .arg(left)
+                                .arg(left == 1 ? QString() : QStringLiteral("es"))
+                                .arg(left == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+                                .arg(left == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    }
     if (giveBackFocus)
         text1_.setFocus();
 }

@@ -38,6 +38,7 @@ private:
     CompilerOutputPanel& panel_;
     qint64 compileTask_ = 0; // the compile a Run waits for
     qint64 running_ = 0;
+    qint64 leftBehind_ = 0; // a run that ended with processes of its own still going
     bool stopping_ = false;
     QString classPath_; // of the program to start once compiled
     QString className_;

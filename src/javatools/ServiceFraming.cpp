@@ -172,11 +172,6 @@ std::optional<CheckReply> decodeCheckReply(const QByteArray& payload, qsizetype 
     return reply;
 }
 
-char messageType(const QByteArray& payload)
-{
-    return payload.isEmpty() ? char(0) : payload[0];
-}
-
 QByteArray encodeCompletionRequest(const CompletionRequest& request)
 {
     QByteArray out;

@@ -116,7 +116,4 @@ QByteArray encodeCompletionRequest(const CompletionRequest& request);
 // units with the caret at caret: positions must lie in the text before the caret.
 std::optional<CompletionReply> decodeCompletionReply(const QByteArray& payload, qsizetype sourceLength, qsizetype caret);
 
-// The type of a request or reply payload (its first byte), 0 for an empty one.
-char messageType(const QByteArray& payload);
-
 } // namespace ServiceFraming

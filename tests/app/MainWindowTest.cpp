@@ -53,6 +53,7 @@ TEST_F(MainWindowTest, MenusHaveTheItemsCaptionsAndShortcutsUsersKnow)
           {"mnuOpenInNewWindow", "Open in New Window...", {}},
           {"mnuSave", "Save...", {QKeySequence("Ctrl+S")}},
           {"mnuSaveAs", "Save As...", {QKeySequence("Ctrl+Shift+S")}},
+          {"mnuPrint", "Print...", {QKeySequence("Ctrl+P")}},
           {"mnuSep1", "", {}},
           {"mnuExit", "E&xit", {}}}},
         {"&Edit",
@@ -68,14 +69,17 @@ TEST_F(MainWindowTest, MenusHaveTheItemsCaptionsAndShortcutsUsersKnow)
           {"mnuReplace", "Replace...", {QKeySequence("Ctrl+H")}},
           {"mnuGoToLine", "Go to Line...", {QKeySequence("Ctrl+G")}},
           {"mnuSelectAll", "Select All", {QKeySequence("Ctrl+A")}},
-          {"mnuDateTime", "Date and Time", {}}}},
+          {"mnuDateTime", "Date and Time", {}},
+          {"mnuToggleComment", "Comment or Uncomment Lines", {QKeySequence("Ctrl+/")}}}},
         {"&View",
          {{"mnuZoomIn", "Zoom In", {QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")}},
           {"mnuZoomOut", "Zoom Out", {QKeySequence("Ctrl+-")}},
           {"mnuZoomNormal", "Normal Size", {QKeySequence("Ctrl+0")}}}},
         {"&Tools",
-         {{"mnuCompile", "Compile With Sun JDK 1.2", {}},
+         {{"mnuCompile", "Compile With Sun JDK 1.2", {QKeySequence("F7")}},
           {"mnuRun", "Run", {QKeySequence("F5")}},
+          {"mnuNextError", "Next Error", {QKeySequence("F8")}},
+          {"mnuPreviousError", "Previous Error", {QKeySequence("Shift+F8")}},
           {"mnuCHelp", "Click Here for Help with the Compiler", {}}}},
         {"&Help", {{"mnuAbout", "About...", {}}}},
     };
@@ -344,6 +348,7 @@ TEST_F(MainWindowTest, NewShortcutsReachTheirCommandsFromTheEditor)
         {Qt::CTRL | Qt::Key_Equal, "mnuZoomIn"},
         {Qt::CTRL | Qt::Key_Minus, "mnuZoomOut"},
         {Qt::CTRL | Qt::Key_0, "mnuZoomNormal"},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_I, "mnuInteractions"},
     };
     for (const auto& [key, name] : keys) {
         SCOPED_TRACE(name);

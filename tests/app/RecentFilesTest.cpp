@@ -58,7 +58,7 @@ TEST_F(FileMenuTest, RecentFilesAreNumberedNewestFirstAndSharedBetweenWindows)
     EXPECT_EQ(window.recentFiles(), (QStringList{"/p/Saved & Sound.java", "/p/F5.java", "/p/F11.java", "/p/F10.java",
                                                  "/p/F9.java", "/p/F8.java", "/p/F7.java", "/p/F6.java", "/p/F4.java"}));
     EXPECT_EQ(menuNames(), (QStringList{"mnuNew", "mnuNewWindow", "mnuNewApplet", "mnuOpen", "mnuOpenInNewWindow", "mnuSave",
-                                        "mnuSaveAs", "-", "mnuRecent1", "mnuRecent2", "mnuRecent3", "mnuRecent4", "mnuRecent5",
+                                        "mnuSaveAs", "mnuPrint", "-", "mnuRecent1", "mnuRecent2", "mnuRecent3", "mnuRecent4", "mnuRecent5",
                                         "mnuRecent6", "mnuRecent7", "mnuRecent8", "mnuRecent9", "-", "mnuExit"}));
     EXPECT_EQ(item("mnuRecent1")->text(), "&1 /p/Saved && Sound.java");
     EXPECT_EQ(item("mnuRecent9")->text(), "&9 /p/F4.java");

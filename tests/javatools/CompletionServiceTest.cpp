@@ -249,3 +249,24 @@ TEST(Completion, NoAutomaticListWhenSwitchedOffAndStaleAnswersAreDropped)
     for (const CompletionCandidate& c : completion.shownCandidates())
         EXPECT_TRUE(c.name.contains(QStringLiteral("tr"), Qt::CaseInsensitive)) << c.name.toStdString();
 }
+
+// The control's popups need a screen under the caret: a window not on screen shows no list (and
+// does not crash the control).
+TEST(Completion, HiddenWindowShowsNoList)
+{
+    FakeHost host;
+    const QStringList command = realService();
+    host.services.checkServiceCommand = [command] { return command; };
+    frmMain window(host.services);
+    EditorControl& editor = window.Text1();
+    CodeCompletion& completion = window.javaTools().completion();
+    const QString before = QStringLiteral("public class A {\n    void f(String s) {\n        s.");
+    editor.setText(before + QStringLiteral("\n    }\n}\n"));
+    editor.setCaretOffset(before.size());
+    QSignalSpy answered(&completion, &CodeCompletion::answered);
+    completion.mnuComplete_Click();
+    ASSERT_TRUE(answered.wait(StartMs));
+    EXPECT_FALSE(answered.first().first().value<CompletionReply>().candidates.isEmpty());
+    EXPECT_FALSE(editor.listShown());
+    EXPECT_TRUE(completion.shownCandidates().isEmpty());
+}

@@ -2,6 +2,8 @@
 
 #include "host/ContentHash.h"
 
+#include <QPrinter>
+
 #include <limits>
 
 void FakeCommonDialog::show(const QString& kind)
@@ -106,6 +108,14 @@ FakeHost::FakeHost()
     auto systemLookupOwned = std::make_unique<FakeSystemLookup>();
     systemLookup = systemLookupOwned.get();
     services.systemLookup = std::move(systemLookupOwned);
+    services.choosePrinter = [this](QPrinter& printer, QWidget*) {
+        ++printDialogs;
+        if (!printToPdf)
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(*printToPdf);
+        return true;
+    };
     services.makeFileDialog = [this](QWidget*) {
         auto dialog = std::make_unique<FakeCommonDialog>();
         fileDialog = dialog.get();

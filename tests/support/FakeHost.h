@@ -102,11 +102,19 @@ public:
         input[taskId] += text;
         return true;
     }
+    bool closeInput(qint64 taskId) override
+    {
+        if (!running.contains(taskId))
+            return false;
+        inputClosed << taskId;
+        return true;
+    }
     bool stop(qint64 taskId) override
     {
         stopped << taskId;
-        return running.remove(taskId);
+        return running.remove(taskId) || left.remove(taskId) > 0;
     }
+    int leftovers(qint64 taskId) override { return left.value(taskId); }
     void setConsoleOutput(ConsoleOutput* output) override { console = output; }
     ConsoleOutput* consoleOutput() const override { return console; }
 
@@ -117,6 +125,8 @@ public:
     QSet<qint64> running;            // interactive runs not stopped (a test ends them as it likes)
     QHash<qint64, QString> input;    // what each run was given on its standard input
     QList<qint64> stopped;
+    QList<qint64> inputClosed;
+    QHash<qint64, int> left; // processes a run leaves running when it ends
 };
 
 class FakeClock : public Clock {
@@ -200,6 +210,9 @@ struct FakeHost {
     FakeFileStore* files;
     FakeFileWatcher* fileWatcher;
     FakeCommonDialog* fileDialog = nullptr; // set once the main window has made it
+    // The print dialog prints to this PDF file; std::nullopt: the user presses Cancel.
+    std::optional<QString> printToPdf;
+    int printDialogs = 0;
 };
 
 #include <ostream>
