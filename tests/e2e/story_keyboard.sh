@@ -58,7 +58,7 @@ win=$(e2e_wait_window "$main")
 a11y_expect_focus "$main" text Editor
 expect_named "$main"
 
-expect_menu f 'New' 'New Applet...' 'Open...' 'Save...' 'Save As...' 'Exit'
+expect_menu f 'New' 'New Window' 'New Applet...' 'Open...' 'Open in New Window...' 'Save...' 'Save As...' 'Exit'
 expect_menu e 'Undo' 'Redo' 'Cut' 'Copy' 'Paste' 'Find...' 'Find Next' 'Replace...' 'Go to Line...' 'Select All' 'Date and Time'
 expect_menu v 'Zoom In' 'Zoom Out' 'Normal Size'
 expect_menu t 'Compile With Sun JDK 1.2' 'Run' 'Click Here for Help with the Compiler' 'Compiler Output' 'Check While Typing'
