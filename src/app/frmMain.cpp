@@ -13,6 +13,7 @@
 #include "host/HostError.h"
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
+#include "javatools/CodeCompletion.h"
 #include "javatools/CompilerOutputPanel.h"
 #include "javatools/JavaTools.h"
 #include "javatools/NewApplet.h"
@@ -277,6 +278,7 @@ void frmMain::createActions()
     mnuEdit->addAction(addCommand(QStringLiteral("mnuSelectAll"), QStringLiteral("Select All"), &frmMain::mnuSelectAll_Click,
                                   {QKeySequence(Qt::CTRL | Qt::Key_A)}));
     mnuEdit->addAction(addCommand(QStringLiteral("mnuDateTime"), QStringLiteral("Date and Time"), &frmMain::mnuDateTime_Click));
+    mnuEdit->addActions({javaTools_->completion().completeAction(), javaTools_->completion().hintAction()});
 
     QMenu* mnuView = menuBar()->addMenu(QStringLiteral("&View"));
     mnuView->setObjectName(QStringLiteral("mnuView"));
@@ -298,6 +300,7 @@ void frmMain::createActions()
         mnuTools->addAction(panel);
     }
     mnuTools->addAction(javaTools_->checkWhileTyping().action());
+    mnuTools->addAction(javaTools_->completion().automaticAction());
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));

@@ -112,7 +112,14 @@ void Document::reloadFromDisk()
     text1_.markSaved();
     disk_->follow(path, stat, hash);
     diskMissing_ = false;
+    emit baseChanged();
     emit diskChangeNoticed(DiskChange::None);
+}
+
+void Document::followFile(const FileStat& stat, quint64 hash)
+{
+    disk_->follow(currentFileName_, stat, hash);
+    diskMissing_ = false;
 }
 
 void Document::keepMyVersion()

@@ -86,6 +86,10 @@ public:
     void checkDisk();
     // Takes the file's contents as they are now, as one step that Undo takes back.
     void reloadFromDisk();
+    // The text stands over the file as stat and hash describe it (recovered unsaved changes over the
+    // file as it was when they were made): changes to the file are noticed from then on, and the next
+    // checkDisk tells of one made before.
+    void followFile(const FileStat& stat, quint64 hash);
     // The user keeps the text over the file as it is on disk now; Save will not ask about it.
     void keepMyVersion();
 

@@ -3,15 +3,16 @@
 #include "Document.h"
 
 #include "host/AppInfo.h"
+#include "host/ContentHash.h"
 #include "host/EditorControl.h"
 #include "host/HostError.h"
 #include "host/HostServices.h"
+#include "host/QtRecordStore.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -75,20 +76,25 @@ QString shownName(const RecoveryHeader& header)
 } // namespace
 
 Recovery::Recovery(Document& document, EditorControl& text1, HostServices& host, const QString& stateFolder,
-                   const QString& instanceId, QObject* parent)
-    : QObject(parent), document_(document), text1_(text1), host_(host), folder_(stateFolder), id_(instanceId)
+                   const QString& instanceId, std::unique_ptr<RecordStore> store, QObject* parent)
+    : QObject(parent), document_(document), text1_(text1), host_(host), folder_(stateFolder), id_(instanceId),
+      store_(store ? std::move(store) : std::make_unique<QtRecordStore>())
 {
     if (id_.isEmpty())
         id_ = QStringLiteral("%1-%2-%3").arg(QCoreApplication::applicationPid()).arg(processStart()).arg(bootId().left(8));
     header_.pid = QCoreApplication::applicationPid();
     header_.bootId = bootId();
     header_.processStart = processStart();
-    if (QDir().mkpath(folder_)) {
-        QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    try {
+        store_->makeFolder(folder_);
         lockFd_ = tryLock(folder_ + u'/' + id_ + QStringLiteral(".lock"));
+        if (lockFd_ < 0)
+            unusable_ = qt_error_string(errno);
+    } catch (const HostError& error) {
+        unusable_ = error.message();
     }
     if (lockFd_ < 0)
-        qWarning("tolvane: no recovery records: cannot use %s", qPrintable(folder_));
+        qWarning("tolvane: no recovery records: cannot use %s: %s", qPrintable(folder_), qPrintable(unusable_));
 
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -185,8 +191,11 @@ void Recovery::resetEdits()
 void Recovery::flush()
 {
     timer_->stop();
-    if (!active())
+    if (!active()) {
+        if (!unusable_.isEmpty() && document_.Modified())
+            unprotected(unusable_);
         return;
+    }
     if (!document_.Modified()) {
         resetEdits();
         removeRecord();
@@ -194,60 +203,82 @@ void Recovery::flush()
     }
     if (pending_.empty() && recordExists_)
         return;
+    // The edits count as written only once they are on disk: until then they stay pending, and the
+    // text the record describes stays as it was, so a failed write never applies them twice.
+    PieceText pieces = pieces_;
+    bool piecesValid = piecesValid_;
     for (const RecoveryEdit& edit : pending_)
-        if (piecesValid_ && !pieces_.apply(edit))
-            piecesValid_ = false; // a change this object missed: only the whole text can be trusted now
+        if (piecesValid && !pieces.apply(edit))
+            piecesValid = false; // a change this object missed: only the whole text can be trusted now
     const bool written = (!recordExists_ || journalBytes_ > std::max(CompactAtLeast, snapshotBytes_))
-                             ? compact()
-                             : append(RecoveryJournal::encodeEdits(pending_)) || compact();
-    if (written)
-        pending_.clear();
+                             ? compact(pieces, piecesValid)
+                             : append(RecoveryJournal::encodeEdits(pending_)) || compact(pieces, piecesValid);
+    if (!written)
+        return;
+    pieces_ = std::move(pieces);
+    piecesValid_ = piecesValid;
+    pending_.clear();
+    told_ = false; // a later failure is news again
 }
 
-bool Recovery::compact()
+bool Recovery::compact(const PieceText& pieces, bool piecesValid)
 {
     header_.writtenAtMs = QDateTime::currentMSecsSinceEpoch();
     QByteArray bytes = RecoveryJournal::encodeHeader(header_);
-    if (text1_.utf8Length() <= WholeTextLimit || !header_.hasFileName || !piecesValid_)
+    if (text1_.utf8Length() <= WholeTextLimit || !header_.hasFileName || !piecesValid)
         bytes += RecoveryJournal::encodeWholeTextSnapshot(text1_.utf8View());
     else
-        bytes += RecoveryJournal::encodePiecesSnapshot(pieces_);
-    record_.close();
-    QSaveFile file(recordPath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qWarning("tolvane: cannot write the recovery record %s: %s", qPrintable(recordPath()),
-                 qPrintable(file.errorString()));
+        bytes += RecoveryJournal::encodePiecesSnapshot(pieces);
+    try {
+        store_->replace(recordPath(), bytes);
+    } catch (const HostError& error) {
+        qWarning("tolvane: cannot write the recovery record %s: %s", qPrintable(recordPath()), qPrintable(error.message()));
+        unprotected(error.message());
         return false;
     }
     recordExists_ = true;
-    snapshotBytes_ = bytes.size();
+    recordBytes_ = snapshotBytes_ = bytes.size();
     journalBytes_ = 0;
-    record_.setFileName(recordPath());
-    if (!record_.open(QIODevice::WriteOnly | QIODevice::Append))
-        recordExists_ = false; // the next flush writes it whole again
     return true;
 }
 
 bool Recovery::append(const QByteArray& frame)
 {
-    if (!record_.isOpen())
-        return false;
-    if (record_.write(frame) != frame.size() || !record_.flush() || ::fdatasync(record_.handle()) != 0) {
-        // A torn frame would spoil the whole record: have it written whole again.
-        record_.close();
-        recordExists_ = false;
+    try {
+        store_->append(recordPath(), recordBytes_, frame);
+    } catch (const HostError& error) {
+        // The store has cut the record back to what it held: it still is the last state written.
+        qWarning("tolvane: cannot add to the recovery record %s: %s", qPrintable(recordPath()), qPrintable(error.message()));
         return false;
     }
+    recordBytes_ += frame.size();
     journalBytes_ += frame.size();
     return true;
 }
 
+void Recovery::unprotected(const QString& reason)
+{
+    if (told_)
+        return;
+    told_ = true;
+    host_.messageBox->show(QStringLiteral("Your unsaved changes are not protected against a crash: the recovery record "
+                                          "cannot be written in %1 (%2).\n\nEditing and saving work as before; save "
+                                          "your work to keep it safe.")
+                               .arg(QDir::toNativeSeparators(folder_), reason.trimmed()),
+                           mb::OKOnly | mb::Exclamation, QStringLiteral("Unsaved Changes Not Protected"));
+}
+
 void Recovery::removeRecord()
 {
-    record_.close();
-    if (recordExists_ || QFileInfo::exists(recordPath()))
-        QFile::remove(recordPath());
+    if (recordExists_ || QFileInfo::exists(recordPath())) {
+        try {
+            store_->remove(recordPath());
+        } catch (const HostError& error) {
+            qWarning("tolvane: cannot remove the recovery record %s: %s", qPrintable(recordPath()), qPrintable(error.message()));
+        }
+    }
     recordExists_ = false;
+    recordBytes_ = 0;
     snapshotBytes_ = 0;
     journalBytes_ = 0;
 }
@@ -277,6 +308,18 @@ void Recovery::offerOrphans()
         if (fd >= 0)
             releaseLock(fd, dir.filePath(name), true);
     }
+    // A rewrite of a record cut off by the end of its instance leaves its new copy half written.
+    for (const QString& name : dir.entryList({QStringLiteral("*.record.*")}, QDir::Files)) {
+        const QString id = name.left(name.indexOf(QStringLiteral(".record.")));
+        if (id == id_)
+            continue;
+        const QString lockPath = dir.filePath(id + QStringLiteral(".lock"));
+        const int fd = tryLock(lockPath);
+        if (fd < 0)
+            continue;
+        QFile::remove(dir.filePath(name));
+        releaseLock(fd, lockPath, !dir.exists(id + QStringLiteral(".record")));
+    }
     for (const QFileInfo& info : dir.entryInfoList({QStringLiteral("*.record")}, QDir::Files, QDir::Time)) {
         const QString id = info.completeBaseName();
         if (id == id_)
@@ -301,10 +344,16 @@ void Recovery::offerOrphans()
             continue;
         }
         const QString when = info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        QString news;
+        if (record->torn)
+            news += QStringLiteral("\n\nThe very last changes were being recorded when it ended: they are not in the record.");
+        if (record->header.hasFileName && fileChangedSince(record->header))
+            news += QStringLiteral("\n\nThe file has been changed or removed by another program since: after recovering, "
+                                   "Save asks before it overwrites it.");
         const int answer = host_.messageBox->show(
-            QStringLiteral("%1 ended on %2 without saving the changes to %3.\n\nRecover them? Yes brings them back "
+            QStringLiteral("%1 ended on %2 without saving the changes to %3.%4\n\nRecover them? Yes brings them back "
                            "as unsaved changes, No discards them, Cancel asks again at the next start.")
-                .arg(AppInfo::Title, when, shownName(record->header)),
+                .arg(AppInfo::Title, when, shownName(record->header), news),
             mb::YesNoCancel | mb::Question, QStringLiteral("Recover Unsaved Changes?"));
         Outcome outcome = answer == mb::Yes ? recover(*record) : answer == mb::No ? Outcome::Discard : Outcome::Keep;
         if (outcome == Outcome::Keep) {
@@ -351,6 +400,16 @@ Recovery::Outcome Recovery::recover(const RecoveryRecord& record)
     return Outcome::Recovered;
 }
 
+bool Recovery::fileChangedSince(const RecoveryHeader& header)
+{
+    try {
+        const QByteArray now = decodeFile(host_.files->readAll(header.basePath, MaxDocumentBytes)).utf8;
+        return !RecoveryJournal::baseFromFile(header, now);
+    } catch (const HostError&) {
+        return true;
+    }
+}
+
 void Recovery::showRecovered(const RecoveryRecord& record, const QByteArray& text)
 {
     const RecoveryHeader& header = record.header;
@@ -358,13 +417,26 @@ void Recovery::showRecovered(const RecoveryRecord& record, const QByteArray& tex
     if (header.hasFileName) {
         // The document is the file as it is now, changed into the recovered text: Save writes the
         // recovered text there, and Undo shows what the file holds.
+        FileStat stat = host_.files->stat(header.currentFileName);
+        quint64 hash = 0;
         try {
-            current = decodeFile(host_.files->readAll(header.currentFileName, MaxDocumentBytes)).utf8;
+            const QByteArray bytes = host_.files->readAll(header.currentFileName, MaxDocumentBytes);
+            current = decodeFile(bytes).utf8;
+            hash = contentHash(bytes);
         } catch (const HostError&) {
             current.clear(); // gone or unreadable: Save writes it anew
         }
         text1_.loadUtf8(current);
         document_.setCurrentFile(header.currentFileName, header.format);
+        // Another program's change since the changes were made is the user's to see: the watch starts
+        // from the file as the changes knew it, so the bar offers it and Save asks before overwriting.
+        const bool changed = header.basePath != header.currentFileName || !stat.exists
+                             || !RecoveryJournal::baseFromFile(header, current);
+        if (changed) {
+            stat = FileStat{true, header.baseFileSize, header.baseFileMtimeNs, 0, 0, 0};
+            hash = 0;
+        }
+        document_.followFile(stat, hash);
     } else {
         document_.startNew(header.displayName.isEmpty() ? QStringLiteral("Untitled") : header.displayName, QString());
     }
@@ -376,4 +448,6 @@ void Recovery::showRecovered(const RecoveryRecord& record, const QByteArray& tex
     while (suffix < shorter - prefix && current[current.size() - 1 - suffix] == text[text.size() - 1 - suffix])
         ++suffix;
     text1_.replaceUtf8(prefix, current.size() - suffix, text.mid(prefix, text.size() - prefix - suffix));
+    if (header.hasFileName)
+        document_.checkDisk();
 }

@@ -2,11 +2,13 @@
 
 #include "RecoveryJournal.h"
 
+#include "host/RecordStore.h"
+
 #include <QElapsedTimer>
-#include <QFile>
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class Document;
@@ -32,15 +34,18 @@ public:
     // file has changed or gone; longer ones are rebuilt from their file.
     static constexpr qint64 WholeTextLimit = qint64(4) << 20;
 
-    // instanceId names this instance's files; empty means this process's own id.
+    // instanceId names this instance's files; empty means this process's own id. store writes the
+    // record; null means the local file system.
     Recovery(Document& document, EditorControl& text1, HostServices& host, const QString& stateFolder,
-             const QString& instanceId = QString(), QObject* parent = nullptr);
+             const QString& instanceId = QString(), std::unique_ptr<RecordStore> store = nullptr,
+             QObject* parent = nullptr);
     ~Recovery() override;
 
     // $XDG_STATE_HOME/tolvane, or ~/.local/state/tolvane.
     static QString defaultStateFolder();
 
-    // False when the state folder cannot be used: the program then runs without a record.
+    // False when the state folder cannot be used: the program then runs without a record, and says
+    // so once the document has unsaved changes.
     bool active() const { return lockFd_ >= 0; }
     QString recordPath() const;
     // How long typing must pause before the edits are written (2 s).
@@ -61,11 +66,15 @@ private:
     void onModifiedChanged(bool modified);
     void resetEdits();
     void removeRecord();
-    bool compact();
+    bool compact(const PieceText& pieces, bool piecesValid);
     bool append(const QByteArray& frame);
+    // Tells the user, once until a write succeeds again, that unsaved changes are not protected.
+    void unprotected(const QString& reason);
     // Rebuilds the text of record and puts it in the document; false (after a message) when it cannot.
     enum class Outcome { Recovered, Keep, Discard };
     Outcome recover(const RecoveryRecord& record);
+    // True when the file of a record no longer holds the text its changes were made to.
+    bool fileChangedSince(const RecoveryHeader& header);
     void showRecovered(const RecoveryRecord& record, const QByteArray& text);
 
     Document& document_;
@@ -82,8 +91,11 @@ private:
     PieceText pieces_; // the text as the base plus the edits written so far
     bool piecesValid_ = true;
     std::vector<RecoveryEdit> pending_; // edits not yet written
-    QFile record_;
+    std::unique_ptr<RecordStore> store_;
+    QString unusable_; // why the state folder cannot be used
+    bool told_ = false;
     bool recordExists_ = false;
+    qint64 recordBytes_ = 0;
     qint64 snapshotBytes_ = 0;
     qint64 journalBytes_ = 0;
 };

@@ -207,25 +207,71 @@ struct Frame {
     QByteArrayView payload;
 };
 
-// The frames of bytes; nullopt when the bytes do not end exactly after a whole, sound frame.
-std::optional<std::vector<Frame>> split(QByteArrayView bytes)
+// True when a whole, sound frame starts at bytes[at].
+bool soundFrameAt(QByteArrayView bytes, qsizetype at)
+{
+    if (bytes.size() - at < FrameOverhead)
+        return false;
+    quint64 length;
+    std::memcpy(&length, bytes.data() + at + 4, 8);
+    length = qFromLittleEndian(length);
+    if (length > static_cast<quint64>(bytes.size() - at - FrameOverhead))
+        return false;
+    const auto body = static_cast<qsizetype>(12 + length);
+    quint64 sum;
+    std::memcpy(&sum, bytes.data() + at + body, 8);
+    return qFromLittleEndian(sum) == Recovery64::hash(bytes.sliced(at, body));
+}
+
+// True when tail is what an append cut off by a crash leaves: the start of an edit frame that never
+// got its end. Only edits are appended; the header and the snapshot are written whole or not at all.
+// A sound frame further on means the length was damaged, not cut short.
+bool tornTail(QByteArrayView tail)
+{
+    if (!QByteArrayView("EDIT").startsWith(tail.first(std::min<qsizetype>(4, tail.size()))))
+        return false;
+    if (tail.size() < 12)
+        return true;
+    quint64 length;
+    std::memcpy(&length, tail.data() + 4, 8);
+    if (qFromLittleEndian(length) + FrameOverhead <= static_cast<quint64>(tail.size()))
+        return false;
+    for (qsizetype at = tail.indexOf(QByteArrayView("EDIT"), 12); at >= 0; at = tail.indexOf(QByteArrayView("EDIT"), at + 1))
+        if (soundFrameAt(tail, at))
+            return false;
+    return true;
+}
+
+// The frames of bytes, less a torn last frame or the zeros a power cut leaves where an append had
+// reserved its space (torn tells whether there was either); nullopt when any frame is damaged.
+std::optional<std::vector<Frame>> split(QByteArrayView bytes, bool& torn)
 {
     std::vector<Frame> frames;
+    torn = false;
     qsizetype at = 0;
     while (at < bytes.size()) {
-        if (bytes.size() - at < FrameOverhead)
-            return std::nullopt;
-        quint64 length;
-        std::memcpy(&length, bytes.data() + at + 4, 8);
-        length = qFromLittleEndian(length);
-        if (length > static_cast<quint64>(bytes.size() - at - FrameOverhead))
-            return std::nullopt;
+        const QByteArrayView rest = bytes.sliced(at);
+        if (frames.size() >= 2 && std::all_of(rest.begin(), rest.end(), [](char c) { return c == 0; })) {
+            torn = true;
+            break;
+        }
+        quint64 length = 0;
+        if (rest.size() >= FrameOverhead) {
+            std::memcpy(&length, rest.data() + 4, 8);
+            length = qFromLittleEndian(length);
+        }
+        if (rest.size() < FrameOverhead || length > static_cast<quint64>(rest.size() - FrameOverhead)) {
+            if (frames.size() < 2 || !tornTail(rest))
+                return std::nullopt;
+            torn = true;
+            break;
+        }
         const auto body = static_cast<qsizetype>(12 + length);
         quint64 sum;
-        std::memcpy(&sum, bytes.data() + at + body, 8);
-        if (qFromLittleEndian(sum) != Recovery64::hash(bytes.sliced(at, body)))
+        std::memcpy(&sum, rest.data() + body, 8);
+        if (qFromLittleEndian(sum) != Recovery64::hash(rest.first(body)))
             return std::nullopt;
-        frames.push_back({bytes.sliced(at, 4).toByteArray(), bytes.sliced(at + 12, static_cast<qsizetype>(length))});
+        frames.push_back({rest.first(4).toByteArray(), rest.sliced(12, static_cast<qsizetype>(length))});
         at += body + 8;
     }
     return frames;
@@ -280,10 +326,12 @@ QByteArray encodeEdits(const std::vector<RecoveryEdit>& edits)
 
 std::optional<RecoveryRecord> decode(QByteArrayView bytes)
 {
-    const std::optional<std::vector<Frame>> frames = split(bytes);
+    bool torn = false;
+    const std::optional<std::vector<Frame>> frames = split(bytes, torn);
     if (!frames || frames->size() < 2 || (*frames)[0].tag != "HEAD" || (*frames)[1].tag != "SNAP")
         return std::nullopt;
     RecoveryRecord record;
+    record.torn = torn;
     RecoveryHeader& h = record.header;
     bool ok = readPayload((*frames)[0].payload, [&](QDataStream& in) {
         char magic[sizeof Magic - 1];
@@ -301,7 +349,7 @@ std::optional<RecoveryRecord> decode(QByteArrayView bytes)
         in >> h.pid >> h.bootId >> h.processStart >> h.writtenAtMs >> h.currentFileName >> h.displayName >> h.hasFileName
             >> encoding >> h.format.bom >> lineEnd >> h.basePath >> h.baseFileSize >> h.baseFileMtimeNs >> h.baseLength
             >> h.baseHash >> h.baseEndedWithLineEnd;
-        if (encoding > quint8(TextEncoding::Windows1252) || lineEnd > quint8(LineEnd::CR))
+        if (encoding > quint8(TextEncoding::Utf16BE) || lineEnd > quint8(LineEnd::CR))
             in.setStatus(QDataStream::ReadCorruptData);
         h.format.encoding = TextEncoding(encoding);
         h.format.lineEnd = LineEnd(lineEnd);

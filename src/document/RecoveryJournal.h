@@ -19,7 +19,9 @@
 //             base plus the bytes typed between them;
 //   edits...  one frame per flush, appended: insertions and deletions in UTF-8 byte positions, each
 //             against the text the edits before it left.
-// One bad or missing byte anywhere makes the whole record unusable: it is never replayed in part.
+// One bad or missing byte anywhere makes the whole record unusable: it is never replayed in part. The
+// one exception is an edit frame cut off at the end of the record, which is what a crash in the middle
+// of an append leaves: the record is then the one the appends before it made.
 
 namespace Recovery64 {
 // A fast 64-bit checksum, fed in pieces: the same bytes give the same value however they are split.
@@ -106,6 +108,7 @@ struct RecoveryRecord {
     RecoveryHeader header;
     RecoverySnapshot snapshot;
     std::vector<RecoveryEdit> edits;
+    bool torn = false; // the last edits were being appended when the writer ended: they are not here
 };
 
 namespace RecoveryJournal {
@@ -115,7 +118,8 @@ QByteArray encodeWholeTextSnapshot(QByteArrayView text);
 QByteArray encodePiecesSnapshot(const PieceText& text);
 QByteArray encodeEdits(const std::vector<RecoveryEdit>& edits);
 
-// The record, or nullopt when any frame is missing, short, out of order or fails its checksum.
+// The record, or nullopt when any frame is missing, short, out of order or fails its checksum (but
+// for a torn last edit frame, left out).
 std::optional<RecoveryRecord> decode(QByteArrayView bytes);
 
 // True when the record can be rebuilt without the base (its snapshot holds the whole text).

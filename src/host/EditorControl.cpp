@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
 // port does not install the header that declares it, so it is declared here as Scintilla declares
@@ -325,7 +326,30 @@ void EditorControl::keyPressEvent(QKeyEvent* event)
         return;
     }
     QuietEdits quiet(*this);
+    const auto before = SendScintilla(SCI_GETCURRENTPOS);
     QsciScintilla::keyPressEvent(event);
+    // A separator between pieces is no character of the text: an arrow key that stepped over one
+    // alone has not moved through the text yet, so it takes the next character too.
+    const bool right = event->key() == Qt::Key_Right, left = event->key() == Qt::Key_Left;
+    const auto mods = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (!pieces_ || (!right && !left) || mods != Qt::NoModifier)
+        return;
+    const auto after = SendScintilla(SCI_GETCURRENTPOS);
+    const auto stepped = right ? before : after;
+    if (std::abs(after - before) != LongLines::SeparatorBytes || !isPieceSeparatorAt(stepped))
+        return;
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    SendScintilla(right ? (extend ? SCI_CHARRIGHTEXTEND : SCI_CHARRIGHT) : (extend ? SCI_CHARLEFTEXTEND : SCI_CHARLEFT));
+}
+
+bool EditorControl::isPieceSeparatorAt(long position)
+{
+    if (position < 0 || position + LongLines::SeparatorBytes > SendScintilla(SCI_GETLENGTH))
+        return false;
+    for (qsizetype i = 0; i < LongLines::SeparatorBytes; ++i)
+        if (char(SendScintilla(SCI_GETCHARAT, static_cast<unsigned long>(position + i))) != LongLines::Separator[i])
+            return false;
+    return true;
 }
 
 void EditorControl::inputMethodEvent(QInputMethodEvent* event)
@@ -370,6 +394,18 @@ QString EditorControl::withoutLineSeparators(QString text) const
 void EditorControl::mousePressEvent(QMouseEvent* event)
 {
     QuietEdits quiet(*this); // the middle button pastes
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (pieces_ && event->button() == Qt::MiddleButton && clipboard->supportsSelection()) {
+        const QString selection = clipboard->text(QClipboard::Selection);
+        if (hasLineSeparator(selection)) {
+            const QPoint at = event->position().toPoint();
+            const auto position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
+            SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+            QsciScintilla::replaceSelectedText(withoutLineSeparators(selection));
+            event->accept();
+            return;
+        }
+    }
     QsciScintilla::mousePressEvent(event);
 }
 
@@ -439,6 +475,11 @@ EditorControl::EditorControl(QWidget* parent) : QsciScintilla(parent)
     setUtf8(true);
     setEolMode(EolWindows);
     connect(this, &QsciScintilla::textChanged, this, &EditorControl::Change);
+    connect(this, &QsciScintilla::userListActivated, this, [this](int, const QString& chosen) {
+        const auto index = listItems_.indexOf(chosen);
+        if (index >= 0)
+            emit listChosen(int(index));
+    });
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
         [this](int position, int type, const char* text, int length, int, int, int, int, int, int) {
             noteEdit(position, type, length);
@@ -1116,4 +1157,51 @@ int EditorControl::linesShown() const
 int EditorControl::zoomLevel() const
 {
     return static_cast<int>(SendScintilla(SCI_GETZOOM));
+}
+
+namespace {
+constexpr int ListId = 1;
+}
+
+void EditorControl::showList(const QStringList& items)
+{
+    listItems_ = items;
+    // Kept in the order given (best first); the control still finds an item by what is typed.
+    SendScintilla(SCI_AUTOCSETORDER, SC_ORDER_CUSTOM);
+    SendScintilla(SCI_AUTOCSETMAXHEIGHT, 10);
+    // The caller narrows the list as the name is typed, shows it again and closes it when nothing fits.
+    SendScintilla(SCI_AUTOCSETAUTOHIDE, 0L);
+    SendScintilla(SCI_AUTOCSETCANCELATSTART, 0L);
+    showUserList(ListId, items);
+}
+
+bool EditorControl::listShown() const
+{
+    return isListActive();
+}
+
+void EditorControl::closeList()
+{
+    if (isListActive())
+        cancelList();
+}
+
+void EditorControl::showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo)
+{
+    const QByteArray bytes = text.toUtf8();
+    const auto from = text.left(std::clamp<qsizetype>(highlightFrom, 0, text.size())).toUtf8().size();
+    const auto to = text.left(std::clamp<qsizetype>(highlightTo, 0, text.size())).toUtf8().size();
+    SendScintilla(SCI_CALLTIPSHOW, static_cast<unsigned long>(clampedPosition(offset)),
+                  bytes.constData());
+    SendScintilla(SCI_CALLTIPSETHLT, static_cast<unsigned long>(from), static_cast<long>(std::max(from, to)));
+}
+
+bool EditorControl::tipShown() const
+{
+    return SendScintilla(SCI_CALLTIPACTIVE) != 0;
+}
+
+void EditorControl::closeTip()
+{
+    SendScintilla(SCI_CALLTIPCANCEL);
 }

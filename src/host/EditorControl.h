@@ -166,6 +166,16 @@ public:
     // How many points the text is drawn larger (or, below 0, smaller) than its font.
     int zoomLevel() const;
 
+    // A list of choices under the caret, shown in the order given; listChosen tells the index of the
+    // one the user picks (Enter, Tab, double click). Typing goes on into the text while it is shown.
+    void showList(const QStringList& items);
+    bool listShown() const;
+    void closeList();
+    // A tip below the text at offset, the UTF-16 range [highlightFrom, highlightTo) of it highlighted.
+    void showTip(qsizetype offset, const QString& text, qsizetype highlightFrom, qsizetype highlightTo);
+    bool tipShown() const;
+    void closeTip();
+
 signals:
     void Change();
     // Every change of the raw contents, in bytes: removed bytes were deleted at position, or the
@@ -179,6 +189,7 @@ signals:
     // A text shown in pieces cannot take a line separator of its own (U+2028, U+2029, U+0085): one
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
+    void listChosen(int index);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -207,6 +218,7 @@ private:
     bool quietChanged_ = false;
     int quietLines_ = 0;
     std::vector<AccessibleEdit> accessibleEdits_;
+    QStringList listItems_;
 
     void adoptDocument(void* document);
     void loadByAppending(const QByteArray& utf8);
@@ -223,6 +235,8 @@ private:
     void setPieces(bool on);
     void allowLineEnds();
     bool hasLineSeparator(const QString& text) const;
+    // Whether the view's bytes at position are a separator between the pieces of a long line.
+    bool isPieceSeparatorAt(long position);
     // text without line separators, and lineSeparatorsLeftOut told once back in the event loop.
     QString withoutLineSeparators(QString text) const;
     void piecesChanged() const;

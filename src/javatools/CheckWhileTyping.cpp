@@ -125,6 +125,14 @@ void CheckWhileTyping::ensureService()
     connect(service_, &CompileService::gaveUp, this, &CheckWhileTyping::onGaveUp);
 }
 
+CompileService* CheckWhileTyping::sharedService()
+{
+    if (command_.isEmpty())
+        return nullptr;
+    ensureService();
+    return service_;
+}
+
 void CheckWhileTyping::checkNow()
 {
     if (!action_->isChecked() || command_.isEmpty())

@@ -52,6 +52,9 @@ public:
     QAction* action() const { return action_; }   // Tools > "Check While Typing"
     QLabel* statusLabel() const { return label_; } // the count, for the status bar
     CompileService* service() const { return service_; }
+    // The service, started when needed even while checking is off (completion asks it too); null
+    // without a JDK.
+    CompileService* sharedService();
 
     // Drops what the check shows and any result still on its way (a Compile has started).
     void compileStarted();

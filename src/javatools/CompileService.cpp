@@ -47,20 +47,47 @@ void CompileService::start()
     process_->start(QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
-bool CompileService::check(const CheckRequest& request)
+bool CompileService::ensureStarted()
 {
-    if (inFlight_ || givenUp_)
+    if (givenUp_)
         return false;
     if (!process_)
         start();
-    if (!process_) // failed at once and was given up
+    return process_ != nullptr; // null when it failed at once and was given up
+}
+
+void CompileService::awaitReply()
+{
+    // The clock runs for the oldest request; a reply restarts it for the next one.
+    if (!timeout_.isActive())
+        timeout_.start(answeredSinceStart_ ? laterTimeoutMs_ : firstTimeoutMs_);
+}
+
+bool CompileService::check(const CheckRequest& request)
+{
+    if (inFlight_ || !ensureStarted())
         return false;
     inFlight_ = true;
     inFlightId_ = request.id;
     inFlightLength_ = request.source.size();
-    timeout_.start(answeredSinceStart_ ? laterTimeoutMs_ : firstTimeoutMs_);
+    order_.append('D');
+    awaitReply();
     // QProcess keeps what the pipe cannot take yet and writes it as the service reads.
     process_->write(frame(encodeCheckRequest(request)));
+    return true;
+}
+
+bool CompileService::complete(const CompletionRequest& request)
+{
+    if (completionInFlight_ || !ensureStarted())
+        return false;
+    completionInFlight_ = true;
+    completionId_ = request.id;
+    completionLength_ = request.source.size();
+    completionCaret_ = request.caret;
+    order_.append('L');
+    awaitReply();
+    process_->write(frame(encodeCompletionRequest(request)));
     return true;
 }
 
@@ -80,16 +107,30 @@ void CompileService::onReadyRead()
         case FrameReader::Status::Message:
             break;
         }
-        std::optional<CheckReply> reply = inFlight_ ? decodeCheckReply(payload, inFlightLength_) : std::nullopt;
-        if (!reply || reply->id != inFlightId_) {
+        const char expected = order_.isEmpty() ? char(0) : order_.first();
+        std::optional<CheckReply> reply;
+        std::optional<CompletionReply> completion;
+        if (expected == 'D' && messageType(payload) == 'D')
+            reply = decodeCheckReply(payload, inFlightLength_);
+        else if (expected == 'L' && messageType(payload) == 'L')
+            completion = decodeCompletionReply(payload, completionLength_, completionCaret_);
+        if (!(reply && reply->id == inFlightId_) && !(completion && completion->id == completionId_)) {
             fault(QStringLiteral("it sent a reply that makes no sense"));
             return;
         }
+        order_.removeFirst();
         timeout_.stop();
-        inFlight_ = false;
+        if (!order_.isEmpty())
+            timeout_.start(laterTimeoutMs_);
         answeredSinceStart_ = true;
         faultsInARow_ = 0;
-        emit replied(*reply);
+        if (reply) {
+            inFlight_ = false;
+            emit replied(*reply);
+        } else {
+            completionInFlight_ = false;
+            emit completed(*completion);
+        }
         if (!process_)
             return; // stopped by a receiver
     }
@@ -123,6 +164,8 @@ void CompileService::stop(bool gently)
 {
     timeout_.stop();
     inFlight_ = false;
+    completionInFlight_ = false;
+    order_.clear();
     if (!process_)
         return;
     QProcess* process = process_;

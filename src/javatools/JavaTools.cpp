@@ -1,6 +1,7 @@
 #include "JavaTools.h"
 
 #include "CheckWhileTyping.h"
+#include "CodeCompletion.h"
 #include "CompilerOutputPanel.h"
 #include "DiagnosticMarks.h"
 #include "JavaSource.h"
@@ -75,6 +76,16 @@ void JavaTools::setUpCheckWhileTyping()
     checker_ = new CheckWhileTyping(text1_, *marks_, command, std::move(hooks), this);
     // Another file, or the same text under a new name: what was found no longer holds.
     connect(&document_, &Document::currentFileChanged, checker_, &CheckWhileTyping::recheck);
+
+    CodeCompletion::Hooks completing;
+    completing.path = [this] {
+        return document_.HasFileName() ? absolutePath(document_.CurrentFileName()) : document_.CurrentFileName();
+    };
+    completing.folder = [this] {
+        return document_.HasFileName() ? QFileInfo(absolutePath(document_.CurrentFileName())).path() : QString();
+    };
+    completing.report = [this](const QString& line) { panel_->note(0, line); };
+    completion_ = new CodeCompletion(text1_, *checker_, std::move(completing), this);
 }
 
 JavaTools::~JavaTools()

@@ -8,6 +8,7 @@
 #include <functional>
 
 class CheckWhileTyping;
+class CodeCompletion;
 class CompilerOutputPanel;
 class DiagnosticMarks;
 class Document;
@@ -49,6 +50,8 @@ public:
     DiagnosticMarks& marks() { return *marks_; }
     // Tools > "Check While Typing" and its count for the status bar.
     CheckWhileTyping& checkWhileTyping() const { return *checker_; }
+    // Edit > "Complete", "Parameter Hints" and Tools > "Complete Automatically".
+    CodeCompletion& completion() const { return *completion_; }
 
     // Goes to line (1-based) and column (0-based; -1 the line's start) of the file at path: in the
     // editor when that is the document being edited, otherwise after offering to open it.
@@ -72,6 +75,7 @@ private:
     DiagnosticMarks* marks_ = nullptr;
     RunProgram* run_ = nullptr;
     CheckWhileTyping* checker_ = nullptr;
+    CodeCompletion* completion_ = nullptr;
     qint64 lastCompileTask_ = 0;
     NewWindowOpener openInNewWindow_;
 };

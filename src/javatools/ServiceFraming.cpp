@@ -8,6 +8,9 @@ constexpr char RequestType = 'C';
 constexpr char ReplyType = 'D';
 constexpr char FailureType = 'F'; // the compiler failed on the text: its errors are unknown
 constexpr qsizetype DiagnosticHeader = 1 + 4 + 4 + 4 + 4;
+constexpr char CompletionRequestType = 'K';
+constexpr char CompletionReplyType = 'L';
+constexpr qsizetype CandidateHeader = 1 + 4 + 4 + 1;
 
 void putU32(QByteArray& out, quint32 value)
 {
@@ -163,6 +166,71 @@ std::optional<CheckReply> decodeCheckReply(const QByteArray& payload, qsizetype 
             return std::nullopt;
         diagnostic.isError = kind == 0;
         reply.diagnostics.push_back(std::move(diagnostic));
+    }
+    if (!in.ok() || !in.atEnd())
+        return std::nullopt;
+    return reply;
+}
+
+char messageType(const QByteArray& payload)
+{
+    return payload.isEmpty() ? char(0) : payload[0];
+}
+
+QByteArray encodeCompletionRequest(const CompletionRequest& request)
+{
+    QByteArray out;
+    out.reserve(request.source.size() + request.path.size() + request.folder.size() + 32);
+    out.append(CompletionRequestType);
+    putU32(out, request.id);
+    putString(out, request.path);
+    putString(out, request.folder);
+    putString(out, request.source);
+    putU32(out, quint32(request.caret));
+    out.append(char(request.what));
+    return out;
+}
+
+std::optional<CompletionReply> decodeCompletionReply(const QByteArray& payload, qsizetype sourceLength, qsizetype caret)
+{
+    Cursor in(payload);
+    if (in.u8() != quint8(CompletionReplyType))
+        return std::nullopt;
+    CompletionReply reply;
+    reply.id = in.u32();
+    reply.wordStart = in.s32();
+    const quint32 count = in.u32();
+    if (!in.ok() || reply.wordStart < -1 || reply.wordStart > caret || caret > sourceLength
+        || count > quint64(in.left() / CandidateHeader))
+        return std::nullopt;
+    reply.candidates.reserve(count);
+    for (quint32 i = 0; i < count; ++i) {
+        CompletionCandidate candidate;
+        const quint8 kind = in.u8();
+        candidate.name = in.string();
+        candidate.detail = in.string();
+        const quint8 arguments = in.u8();
+        if (!in.ok() || kind > quint8(CompletionCandidate::Kind::Keyword) || arguments > 1 || candidate.name.isEmpty())
+            return std::nullopt;
+        candidate.kind = CompletionCandidate::Kind(kind);
+        candidate.takesArguments = arguments == 1;
+        reply.candidates.push_back(std::move(candidate));
+    }
+    reply.callStart = in.s32();
+    reply.argument = in.s32();
+    const quint32 signatures = in.u32();
+    if (!in.ok() || reply.callStart < -1 || reply.callStart >= caret
+        || reply.argument < 0 || signatures > quint64(in.left() / 8))
+        return std::nullopt;
+    for (quint32 i = 0; i < signatures; ++i) {
+        CompletionSignature signature;
+        signature.name = in.string();
+        const quint32 parameters = in.u32();
+        if (!in.ok() || parameters > quint64(in.left() / 4))
+            return std::nullopt;
+        for (quint32 p = 0; p < parameters; ++p)
+            signature.parameters << in.string();
+        reply.signatures.push_back(std::move(signature));
     }
     if (!in.ok() || !in.atEnd())
         return std::nullopt;

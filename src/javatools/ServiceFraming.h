@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -70,5 +71,52 @@ QByteArray encodeCheckRequest(const CheckRequest& request);
 // type, a field cut short, bytes left over, an unknown kind, a range outside the source, a bad line
 // or text that is not UTF-8.
 std::optional<CheckReply> decodeCheckReply(const QByteArray& payload, qsizetype sourceLength);
+
+// What can be typed at the caret of the document (what = Names), or the parameter lists of the call
+// the caret is in (what = Parameters).
+struct CompletionRequest {
+    enum class What : quint8 { Names = 0, Parameters = 1 };
+    quint32 id = 0;
+    QString path;
+    QString folder;
+    QString source;
+    qsizetype caret = 0; // UTF-16 offset
+    What what = What::Names;
+};
+
+struct CompletionCandidate {
+    enum class Kind : quint8 { Local, Field, Method, Type, Package, Keyword };
+    Kind kind = Kind::Local;
+    QString name;
+    QString detail; // a method's "(int from, int to) : String", a variable's type, a type's package
+    bool takesArguments = false;
+
+    bool operator==(const CompletionCandidate&) const = default;
+};
+
+struct CompletionSignature {
+    QString name;
+    QStringList parameters;
+
+    bool operator==(const CompletionSignature&) const = default;
+};
+
+struct CompletionReply {
+    quint32 id = 0;
+    qsizetype wordStart = -1; // where the name being typed begins; -1 when nothing fits at the caret
+    QList<CompletionCandidate> candidates;
+    qsizetype callStart = -1; // the '(' of the call the caret is in; -1 outside a call
+    int argument = 0;         // the argument the caret is in, 0-based
+    QList<CompletionSignature> signatures;
+};
+
+QByteArray encodeCompletionRequest(const CompletionRequest& request);
+
+// Null when the payload is not a well-formed completion reply for a source of sourceLength UTF-16
+// units with the caret at caret: positions must lie in the text before the caret.
+std::optional<CompletionReply> decodeCompletionReply(const QByteArray& payload, qsizetype sourceLength, qsizetype caret);
+
+// The type of a request or reply payload (its first byte), 0 for an empty one.
+char messageType(const QByteArray& payload);
 
 } // namespace ServiceFraming

@@ -4,6 +4,7 @@
 #include <Qsci/qscilexerjava.h>
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -165,5 +166,26 @@ TEST_F(PiecesTest, ALineSeparatorOfItsOwnIsLeftOutAndSaidSo)
     EXPECT_TRUE(editor.Text().startsWith(QStringLiteral("abclass")));
     EXPECT_TRUE(leftOut.wait(1000));
     EXPECT_EQ(replayed, editor.utf8());
+}
+TEST_F(PiecesTest, OneArrowPressMovesOneCharacterAcrossAPieceBoundary)
+{
+    // Around the first boundary between pieces of the long line (2,048 bytes in, about 1,280
+    // characters): each Right or Left moves by one character, and typing lands there.
+    for (qsizetype offset = 11 + 1200; offset < 11 + 1360; ++offset) {
+        if (text.at(offset).isLowSurrogate())
+            continue;
+        const qsizetype width = text.at(offset).isHighSurrogate() ? 2 : 1;
+        editor.setSelStart(offset);
+        QTest::keyClick(&editor, Qt::Key_Right);
+        QTest::keyClick(&editor, Qt::Key_Z);
+        ASSERT_EQ(editor.Text().indexOf(u'z'), offset + width) << "Right from offset " << offset;
+        editor.undo();
+        editor.setSelStart(offset + width);
+        QTest::keyClick(&editor, Qt::Key_Left);
+        QTest::keyClick(&editor, Qt::Key_Z);
+        ASSERT_EQ(editor.Text().indexOf(u'z'), offset) << "Left from offset " << offset + width;
+        editor.undo();
+    }
+    EXPECT_EQ(replayed, bytes);
 }
 } // namespace

@@ -118,3 +118,39 @@ TEST(ServiceFraming, MalformedRepliesAreRejected)
     for (const auto& c : cases)
         EXPECT_FALSE(decodeCheckReply(c.payload, 10)) << c.what;
 }
+
+TEST(ServiceFraming, CompletionReplyIsReadOnlyWhenWellFormed)
+{
+    const QByteArray candidate = QByteArray(1, 2) + str("length") + str("() : int") + QByteArray(1, 0);
+    const QByteArray signature = str("substring") + u32(2) + str("int") + str("int");
+    const auto completion = [&](qint32 wordStart, quint32 count, const QByteArray& candidates, qint32 callStart,
+                                const QByteArray& tail) {
+        return QByteArray(1, 'L') + u32(7) + u32(quint32(wordStart)) + u32(count) + candidates + u32(quint32(callStart))
+            + u32(1) + tail;
+    };
+    const QByteArray good = completion(10, 1, candidate, 5, u32(1) + signature);
+    const std::optional<CompletionReply> read = decodeCompletionReply(good, 20, 12);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->id, 7u);
+    EXPECT_EQ(read->wordStart, 10);
+    EXPECT_EQ(read->candidates, (QList<CompletionCandidate>{{CompletionCandidate::Kind::Method, "length", "() : int", false}}));
+    EXPECT_EQ(read->callStart, 5);
+    EXPECT_EQ(read->argument, 1);
+    EXPECT_EQ(read->signatures, (QList<CompletionSignature>{{"substring", {"int", "int"}}}));
+
+    const struct {
+        const char* what;
+        QByteArray payload;
+    } bad[] = {
+        {"a check reply", reply(7, 0, {})},
+        {"cut short", good.chopped(1)},
+        {"bytes left over", good + 'x'},
+        {"word after the caret", completion(13, 1, candidate, 5, u32(0))},
+        {"call after the caret", completion(10, 1, candidate, 12, u32(0))},
+        {"unknown kind", completion(10, 1, QByteArray(1, 9) + candidate.mid(1), 5, u32(0))},
+        {"empty name", completion(10, 1, QByteArray(1, 2) + str("") + str("") + QByteArray(1, 0), 5, u32(0))},
+        {"more candidates than bytes", completion(10, 1000000, candidate, 5, u32(0))},
+    };
+    for (const auto& c : bad)
+        EXPECT_FALSE(decodeCompletionReply(c.payload, 20, 12)) << c.what;
+}

@@ -47,6 +47,8 @@ import javax.tools.ToolProvider;
  *          'F', u32 id, string reason: the compiler itself failed on the text (a stack overflow on
  *          deep nesting, say), so nothing is known about its errors.
  *
+ * Completion requests ('K') are answered by Completion, which says how they look.
+ *
  * The service writes no class files and runs no annotation processors. It ends when its input ends.
  */
 public final class CheckService {
@@ -87,7 +89,10 @@ public final class CheckService {
 
     static byte[] answer(JavaCompiler compiler, DiscardingFileManager files, byte[] request) throws IOException {
         final DataInputStream in = new DataInputStream(new java.io.ByteArrayInputStream(request));
-        if (in.readByte() != 'C')
+        final byte type = in.readByte();
+        if (type == 'K')
+            return Completion.answer(compiler, files, in);
+        if (type != 'C')
             throw new IOException("not a check request");
         final int id = in.readInt();
         final String path = readString(in);
