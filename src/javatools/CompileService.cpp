@@ -110,7 +110,8 @@ void CompileService::onReadyRead()
         const char expected = order_.isEmpty() ? char(0) : order_.first();
         std::optional<CheckReply> reply;
         std::optional<CompletionReply> completion;
-        if (expected == 'D' && messageType(payload) == 'D')
+        // A check is answered with its diagnostics, or with the news that the compiler could not finish.
+        if (expected == 'D' && (messageType(payload) == 'D' || messageType(payload) == 'F'))
             reply = decodeCheckReply(payload, inFlightLength_);
         else if (expected == 'L' && messageType(payload) == 'L')
             completion = decodeCompletionReply(payload, completionLength_, completionCaret_);
