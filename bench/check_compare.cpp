@@ -79,14 +79,14 @@ void javacErrors(const QString& root, const QStringList& files, QHash<QString, V
     arguments.close();
     QProcess javac;
     javac.setProcessChannelMode(QProcess::MergedChannels);
-    javac.start(QStringLiteral("javac"), {QStringLiteral("-XDrawDiagnostics"), QStringLiteral("-proc:none"),
+    javac.start(QStringLiteral("javac"), {QStringLiteral("-J-Duser.language=en"), QStringLiteral("-proc:none"),
                                           QStringLiteral("-implicit:none"), QStringLiteral("-Xmaxerrs"),
                                           QStringLiteral("100000"), QStringLiteral("-encoding"), QStringLiteral("UTF-8"),
                                           QStringLiteral("-d"), out.filePath(QStringLiteral("classes")),
                                           QStringLiteral("-sourcepath"), root, QStringLiteral("-classpath"), root,
                                           u'@' + arguments.fileName()});
     javac.waitForFinished(-1);
-    static const QRegularExpression error(QStringLiteral("^(.+\\.java):\\d+:\\d+: compiler\\.err"));
+    static const QRegularExpression error(QStringLiteral("^(/.+\\.java):\\d+: error: "));
     for (const QString& line : QString::fromUtf8(javac.readAll()).split(u'\n')) {
         const QRegularExpressionMatch m = error.match(line);
         if (m.hasMatch() && verdicts.contains(m.captured(1)))

@@ -61,7 +61,7 @@ expect_named "$main"
 expect_menu f 'New' 'New Window' 'New Applet...' 'Open...' 'Open in New Window...' 'Save...' 'Save As...' 'Print...' 'Exit'
 expect_menu e 'Undo' 'Redo' 'Cut' 'Copy' 'Paste' 'Find...' 'Find Next' 'Replace...' 'Go to Line...' 'Select All' 'Date and Time' \
     'Comment or Uncomment Lines' 'Complete' 'Parameter Hints'
-expect_menu v 'Zoom In' 'Zoom Out' 'Normal Size'
+expect_menu v 'Zoom In' 'Zoom Out' 'Normal Size' 'Interactions'
 expect_menu t 'Compile With Sun JDK 1.2' 'Run' 'Next Error' 'Previous Error' 'Click Here for Help with the Compiler' 'Compiler Output' 'Check While Typing' \
     'Complete Automatically'
 expect_menu h 'About...'
