@@ -72,9 +72,10 @@ e2e_start_app
 e2e_answer '^Recover Unsaved Changes\?$' alt+y
 win=$(e2e_wait_window "^Tolvane 1\.0- ")
 [ -z "$(e2e_windows '^Tolvane 2000$')" ] || e2e_fail "the recovery was refused: $(a11y '^Tolvane 2000$' get name --role label --name '.+' 2>/dev/null)"
-e2e_keys "$win" ctrl+s
+# What the save must write, taken before the save can overwrite the file it is made from.
 expected="$E2E_TMP/expected.java"
 { printf 'X'; cat "$big"; } >"$expected"
+e2e_keys "$win" ctrl+s
 deadline=$((SECONDS + E2E_TIMEOUT))
 until cmp -s "$big" "$expected"; do
     [ $SECONDS -lt $deadline ] || e2e_fail "the saved file is not the reloaded file with the X typed: $(head -c 60 "$big")"

@@ -78,11 +78,12 @@ protected:
         QObject::connect(&panel, &CompilerOutputPanel::runFinished, &panel, [this] { ++finished; });
     }
 
+    // program: the class to run, then its arguments, separated by blanks.
     qint64 start(const QString& program)
     {
         ConsoleStart how;
         how.interactive = true;
-        return starter->startConsole("java", {"-cp", classes->path(), program}, how);
+        return starter->startConsole("java", QStringList{"-cp", classes->path()} + program.split(u' '), how);
     }
     // The text of the latest run.
     QString latestRun() const { return panel.text().mid(panel.text().lastIndexOf("] java -cp ")); }
