@@ -103,6 +103,8 @@ InteractionsPane::InteractionsPane(JavaTools& tools, Document& document, EditorC
     input_->setFont(transcript_->font());
     stop_ = new QPushButton(QStringLiteral("Sto&p"), pane);
     stop_->setObjectName(QStringLiteral("cmdInteractionsStop"));
+    // The output panel has a Stop of its own: a screen reader must tell the two apart.
+    stop_->setAccessibleName(QStringLiteral("Stop evaluation"));
     stop_->setToolTip(QStringLiteral("Interrupts the evaluation going on"));
     reset_ = new QPushButton(QStringLiteral("&Reset"), pane);
     reset_->setObjectName(QStringLiteral("cmdInteractionsReset"));

@@ -149,8 +149,15 @@ TEST(InteractionsEngine, StopSystemInAndSystemExitLeaveTheSessionUsable)
     evaluated.clear();
     ASSERT_TRUE(s.engine.evaluate(QStringLiteral("new java.util.Scanner(System.in).nextInt() * 2")));
     ASSERT_TRUE(wanted.wait(StartMs));
+    wanted.clear();
     s.engine.sendInput(QStringLiteral("21"));
-    ASSERT_TRUE(evaluated.wait(StartMs));
+    // The session's machine now and then reads ahead past the line end and asks for another line
+    // before the Scanner has its number; an empty line answers it without changing the result.
+    QTRY_VERIFY_WITH_TIMEOUT(!evaluated.isEmpty() || !wanted.isEmpty(), StartMs);
+    if (evaluated.isEmpty()) {
+        s.engine.sendInput(QString());
+        ASSERT_TRUE(evaluated.wait(StartMs));
+    }
     EXPECT_EQ(evaluated[0][2].value<QList<Item>>().value(0).value, "42");
 
     // A read of System.in is stopped too.
