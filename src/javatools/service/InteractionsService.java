@@ -127,15 +127,15 @@ public final class InteractionsService {
             switch (fields.readByte()) {
             case 'N': {
                 final int id = fields.readInt();
-                final String path = readString(fields);
-                final String setup = readString(fields);
+                final String path = CheckService.readString(fields);
+                final String setup = CheckService.readString(fields);
                 worker.execute(() -> newSession(id, path, setup));
                 break;
             }
             case 'E': {
                 final int id = fields.readInt();
                 final boolean force = fields.readByte() != 0;
-                final String source = readString(fields);
+                final String source = CheckService.readString(fields);
                 ++requested;
                 worker.execute(() -> evaluate(id, force, source));
                 break;
@@ -207,7 +207,7 @@ public final class InteractionsService {
         send(reply -> {
             reply.writeByte('H');
             reply.writeInt(id);
-            writeString(reply, note);
+            CheckService.writeString(reply, note);
         });
     }
 
@@ -230,7 +230,7 @@ public final class InteractionsService {
             startShell();
             send(message -> {
                 message.writeByte('X');
-                writeString(message, SessionEnded);
+                CheckService.writeString(message, SessionEnded);
             });
         }));
         if (!classPath.isEmpty())
@@ -290,10 +290,10 @@ public final class InteractionsService {
             reply.writeInt(shown.size());
             for (Item item : shown) {
                 reply.writeByte(item.kind);
-                writeString(reply, item.name);
-                writeString(reply, item.value);
-                writeString(reply, item.type);
-                writeString(reply, item.message);
+                CheckService.writeString(reply, item.name);
+                CheckService.writeString(reply, item.value);
+                CheckService.writeString(reply, item.type);
+                CheckService.writeString(reply, item.message);
                 reply.writeInt(item.start);
                 reply.writeInt(item.end);
             }
@@ -582,20 +582,5 @@ public final class InteractionsService {
             at += n;
             return n;
         }
-    }
-
-    static String readString(DataInputStream in) throws IOException {
-        final int length = in.readInt();
-        if (length < 0 || length > in.available())
-            throw new IOException("string of " + length + " bytes");
-        final byte[] bytes = new byte[length];
-        in.readFully(bytes);
-        return new String(bytes, StandardCharsets.UTF_8);
-    }
-
-    static void writeString(DataOutputStream out, String text) throws IOException {
-        final byte[] bytes = text.getBytes(StandardCharsets.UTF_8);
-        out.writeInt(bytes.length);
-        out.write(bytes);
     }
 }
