@@ -76,10 +76,10 @@ def cpu_seconds(pid):
     return total / 1e9
 
 
-def rss_bytes(pid):
+def rss_bytes(pid, field="VmRSS"):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1]) * 1024
     return 0
 
@@ -123,10 +123,12 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
                                    f"but was still busy {timeout:.0f} s after start")
             time.sleep(SAMPLE)
         rss = rss_bytes(proc.pid)
+        # The heap and the other private memory: what the text, its styles and indexes take.
+        anon = rss_bytes(proc.pid, "RssAnon")
         cpu_before = cpu_seconds(proc.pid)
         time.sleep(idle_seconds)
         idle_cpu = ((cpu_seconds(proc.pid) - cpu_before) / idle_seconds * 100.0) if idle_seconds > 0 else None
-        return {"window": shown - start, "open": idle_at - start, "cpu": idle_cpu_at, "rss": rss,
+        return {"window": shown - start, "open": idle_at - start, "cpu": idle_cpu_at, "rss": rss, "anon": anon,
                 "idle_cpu_percent": idle_cpu}
     finally:
         try:
@@ -228,6 +230,7 @@ def main():
                 "empty_open_s": empties[name]["open"],
                 "empty_cpu_s": empties[name]["cpu"],
                 "rss_bytes": first["rss"],
+                "anon_median_bytes": statistics.median(r["anon"] for r in runs[name]),
                 "rss_empty_bytes": empties[name]["rss"],
                 "rss_over_empty_per_file_byte": (first["rss"] - empties[name]["rss"]) / size,
                 "idle_cpu_percent": first["idle_cpu_percent"],
@@ -237,7 +240,8 @@ def main():
                   f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s; "
                   f"empty editor {entry['empty_open_s']:.3f} s, CPU {entry['empty_cpu_s']:.3f} s)\n"
                   f"         rss {entry['rss_bytes'] / 2**20:.1f} MiB (empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, "
-                  f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file)  "
+                  f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file); "
+                  f"anonymous {entry['anon_median_bytes'] / 2**20:.1f} MiB\n         "
                   f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core")
             sys.stdout.flush()
 
@@ -246,6 +250,15 @@ def main():
             ratio = figures["tolvane"]["open_median_s"] / min(peers)
             figures["open_ratio_to_fastest_peer"] = ratio
             print(f"tolvane / fastest peer: {ratio:.2f}")
+        if "open_median_s" in figures.get("scite", {}) and "open_median_s" in figures.get("tolvane", {}):
+            ours, theirs = figures["tolvane"], figures["scite"]
+            figures["ratios_to_scite"] = {
+                "open": ours["open_median_s"] / theirs["open_median_s"],
+                "cpu_to_idle": ours["cpu_to_idle_median_s"] / theirs["cpu_to_idle_median_s"],
+                "anonymous_memory": ours["anon_median_bytes"] / theirs["anon_median_bytes"],
+            }
+            print("tolvane / scite: " + ", ".join(f"{k} {v:.2f}" for k, v in figures["ratios_to_scite"].items())
+                  + f"; load {os.getloadavg()[0]:.2f}")
         if args.json:
             with open(args.json, "w") as f:
                 json.dump(figures, f, indent=2)
