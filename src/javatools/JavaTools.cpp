@@ -98,7 +98,7 @@ void JavaTools::setUpCheckWhileTyping()
         return document_.HasFileName() ? QFileInfo(absolutePath(document_.CurrentFileName())).path() : QString();
     };
     completing.report = [this](const QString& line) { panel_->note(0, line); };
-    completion_ = new CodeCompletion(text1_, *checker_, std::move(completing), this);
+    completion_ = new CodeCompletion(document_, text1_, *checker_, std::move(completing), this);
 }
 
 JavaTools::~JavaTools()
