@@ -32,7 +32,7 @@ SAMPLE = 0.005
 
 def generate_java(path, size_mb):
     """A plausible Java source of about size_mb MiB: many classes, methods, comments, strings."""
-    target = size_mb * 1024 * 1024
+    target = int(size_mb * 1024 * 1024)
     chunk = []
     n = 0
     written = 0
@@ -164,6 +164,20 @@ def start_display(workdir):
     raise RuntimeError("no free X display")
 
 
+def start_session_bus(env):
+    """A private session bus, as every desktop session has: without one, a toolkit that asks for it
+    starts one of its own (dbus-launch --autolaunch) and the editor waits for it. Returns its pid."""
+    out = subprocess.run(["dbus-launch", "--sh-syntax"], env=env, capture_output=True, text=True, check=True).stdout
+    pid = None
+    for part in out.replace("\n", ";").split(";"):
+        part = part.strip()
+        if part.startswith("DBUS_SESSION_BUS_ADDRESS="):
+            env["DBUS_SESSION_BUS_ADDRESS"] = part.split("=", 1)[1].strip("'")
+        if part.startswith("DBUS_SESSION_BUS_PID="):
+            pid = int(part.split("=", 1)[1])
+    return pid
+
+
 def editors(tolvane, peers, workdir):
     result = [("tolvane", [tolvane], lambda base: "Tolvane 1\\.0- .*" + base.replace(".", "\\."),
                "Tolvane 2000")]
@@ -179,24 +193,30 @@ def editors(tolvane, peers, workdir):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tolvane", required=True, help="the tolvane binary (a Release build)")
-    parser.add_argument("--size-mb", type=int, default=20)
+    parser.add_argument("--size-mb", type=float, default=20, help="the file's size in MiB (0.01 for 10 KiB)")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--peers", default="scite,geany")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
     parser.add_argument("--timeout", type=float, default=180.0,
                         help="seconds an editor may take to open the file before it is given up on")
     parser.add_argument("--json", help="also write the figures to this file")
+    parser.add_argument("--no-session-bus", action="store_true",
+                        help="start the editors without a session bus (they may start one themselves)")
     args = parser.parse_args()
 
     workdir = tempfile.mkdtemp(prefix="tolvane-open-bench-")
     display, xvfb, wm = start_display(workdir)
+    bus = None
     try:
         env = dict(os.environ, DISPLAY=display, HOME=workdir, NO_AT_BRIDGE="1",
                    XDG_CONFIG_HOME=os.path.join(workdir, "config"), ASAN_OPTIONS="detect_leaks=0")
         env.pop("QT_QPA_PLATFORM", None)
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        bus = None if args.no_session_bus else start_session_bus(env)
         big = os.path.join(workdir, f"Big{args.size_mb}MB.java")
         size = generate_java(big, args.size_mb)
-        print(f"file: {big}, {size} bytes; display {display}; window manager: {'openbox' if wm else 'none'}")
+        print(f"file: {big}, {size} bytes; display {display}; window manager: {'openbox' if wm else 'none'}; "
+              f"session bus: {'none' if args.no_session_bus else 'private'}")
 
         figures = {}
         contenders = editors(os.path.abspath(args.tolvane), args.peers.split(","), workdir)
@@ -263,6 +283,11 @@ def main():
             with open(args.json, "w") as f:
                 json.dump(figures, f, indent=2)
     finally:
+        if bus:
+            try:
+                os.kill(bus, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
         if wm:
             wm.kill()
             wm.wait()
