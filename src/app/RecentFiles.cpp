@@ -59,13 +59,16 @@ bool RecentFiles::store(const QStringList& list) const
     // Replaced whole by a rename, so no window ever reads half a list. Not flushed to the disk: that
     // held the window for as long as the disk took, at every open and save (90 ms on a busy one), and
     // a list of recent files is not worth it.
-    QTemporaryFile file(storePath_ + QStringLiteral(".XXXXXX"));
+    // A store that is a link (a dotfiles folder) stays one: its target is replaced.
+    const QFileInfo info(storePath_);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : storePath_;
+    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
     if (!file.open())
         return false;
     const QByteArray bytes = list.join(u'\n').toUtf8() + '\n';
     if (file.write(bytes) != bytes.size() || !file.flush())
         return false;
-    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(storePath_).constData()) != 0)
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         return false;
     file.setAutoRemove(false); // it is the store now
     return true;
