@@ -65,37 +65,73 @@ StartupRead readStartupFile(const QString& path)
 }
 
 // Hands the file to the editor on a thread of its own, so that the window is built and shown
-// meanwhile; the document takes it over on the UI thread once it is ready. Until then the editor is
-// read-only, so nothing typed in those milliseconds is lost under the file.
-std::thread startLoading(frmMain& window, const QString& path, std::future<StartupRead> reading,
-                         std::function<void()> loaded)
-{
-    EditorControl& editor = window.Text1();
-    window.cd1().FileName = path;
-    editor.setReadOnly(true);
-    window.document().setLoading(true);
-    // The room is made before the read has checked the size: a file over the limit gets none, or a
-    // huge one would exhaust memory before its refusal could be shown.
-    struct stat info {};
-    const qint64 expectedBytes = ::stat(localFileName(path).constData(), &info) == 0 ? qint64(info.st_size) : 0;
-    std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(expectedBytes <= MaxDocumentBytes ? expectedBytes : 0);
-    return std::thread([&window, path, load, reading = std::move(reading), loaded = std::move(loaded)]() mutable {
-        auto read = std::make_shared<StartupRead>(reading.get());
-        if (read->decoded)
-            load->fill(read->decoded->utf8);
-        QMetaObject::invokeMethod(&window, [&window, path, load, read, loaded] {
-            window.Text1().setReadOnly(false);
+// meanwhile: the room for the text is made as soon as the editor exists, while the file may still be
+// being read. The document takes the text over on the UI thread once the window is built and the text
+// is ready; until then the editor is read-only, so nothing typed in those milliseconds is lost under
+// the file.
+class StartupLoad {
+public:
+    StartupLoad(const QString& path, std::future<StartupRead> reading) : path_(path), reading_(std::move(reading)) {}
+
+    // On the UI thread, inside the window's construction: only the editor exists yet.
+    void start(frmMain& window, EditorControl& editor)
+    {
+        editor.setReadOnly(true);
+        // The room is made before the read has checked the size: a file over the limit gets none, or a
+        // huge one would exhaust memory before its refusal could be shown.
+        struct stat info {};
+        const qint64 expectedBytes = ::stat(localFileName(path_).constData(), &info) == 0 ? qint64(info.st_size) : 0;
+        std::shared_ptr<EditorControl::PreparedLoad> load =
+            editor.prepareLoad(expectedBytes <= MaxDocumentBytes ? expectedBytes : 0);
+        thread_ = std::thread([this, &window, load, reading = std::move(reading_)]() mutable {
+            load->reserve();
+            auto read = std::make_shared<StartupRead>(reading.get());
             if (read->decoded)
-                window.document().loadPrepared(path, read->decoded->format, *load, read->stat, read->hash);
-            window.document().setLoading(false);
-            if (read->missing)
-                window.document().startNewFile(path);
-            else if (!read->decoded)
-                window.document().reportReadFailure(read->error);
-            loaded();
-        }, Qt::QueuedConnection);
-    });
-}
+                load->fill(read->decoded->utf8);
+            // Delivered by the event loop, so only once the window is built.
+            QMetaObject::invokeMethod(&window, [this, &window, load, read] { finish(window, *load, *read); },
+                                      Qt::QueuedConnection);
+        });
+    }
+
+    // On the UI thread, once the window is built.
+    void windowBuilt(frmMain& window, std::function<void()> loaded)
+    {
+        loaded_ = std::move(loaded);
+        window.cd1().FileName = path_;
+        window.document().setLoading(true);
+    }
+
+    // Once the event loop has ended: a load that never reached the window lets go of its document
+    // while the editor still exists.
+    void stop(frmMain& window)
+    {
+        if (thread_.joinable()) {
+            thread_.join();
+            QCoreApplication::removePostedEvents(&window);
+        }
+    }
+
+private:
+    void finish(frmMain& window, EditorControl::PreparedLoad& load, const StartupRead& read)
+    {
+        window.Text1().setReadOnly(false);
+        if (read.decoded)
+            window.document().loadPrepared(path_, read.decoded->format, load, read.stat, read.hash);
+        window.document().setLoading(false);
+        if (read.missing)
+            window.document().startNewFile(path_);
+        else if (!read.decoded)
+            window.document().reportReadFailure(read.error);
+        if (loaded_)
+            loaded_();
+    }
+
+    QString path_;
+    std::future<StartupRead> reading_;
+    std::thread thread_;
+    std::function<void()> loaded_;
+};
 } // namespace
 
 StartupOptions parseStartupOptions(const QStringList& arguments)
@@ -180,7 +216,13 @@ int runTolvane(int argc, char* argv[])
     HostServices host = makeQtHost();
     host.checkServiceCommand = [] { return ::checkServiceCommand(); };
     host.interactionsServiceCommand = [] { return ::interactionsServiceCommand(); };
-    frmMain window(host);
+    std::optional<StartupLoad> startupLoad;
+    if (!options.fileToOpen.isEmpty())
+        startupLoad.emplace(options.fileToOpen, std::move(reading));
+    frmMain window(host, nullptr, [&startupLoad, &window](EditorControl& editor) {
+        if (startupLoad)
+            startupLoad->start(window, editor);
+    });
 
     Recovery recovery(window.document(), host, Recovery::defaultStateFolder());
     // Unsaved changes an earlier run left behind are offered once the window shows and the file
@@ -190,19 +232,15 @@ int runTolvane(int argc, char* argv[])
             window.javaTools().goToDiagnostic(window.document().CurrentFileName(), options.line, options.column - 1);
         recovery.offerOrphans();
     };
-    std::thread loading;
-    if (!options.fileToOpen.isEmpty())
-        loading = startLoading(window, options.fileToOpen, std::move(reading), offerRecovery);
+    if (startupLoad)
+        startupLoad->windowBuilt(window, offerRecovery);
     else
         QTimer::singleShot(0, &window, offerRecovery);
     window.showMaximized();
     const int status = app.exec();
     // The window closed as the user chose (saved, or left with No): no record is to be kept.
     recovery.finish();
-    if (loading.joinable()) {
-        loading.join();
-        // A load that never reached the window lets go of its document while the editor still exists.
-        QCoreApplication::removePostedEvents(&window);
-    }
+    if (startupLoad)
+        startupLoad->stop(window);
     return status;
 }

@@ -61,12 +61,15 @@ public:
 };
 } // namespace
 
-frmMain::frmMain(HostServices& host, QWidget* parent) : QMainWindow(parent), host_(host)
+frmMain::frmMain(HostServices& host, QWidget* parent, const std::function<void(EditorControl&)>& editorReady)
+    : QMainWindow(parent), host_(host)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(AppInfo::Title);
     cd1_ = host_.makeFileDialog(this);
     createEditor();
+    if (editorReady)
+        editorReady(*text1_);
     document_ = std::make_unique<Document>(*text1_, *cd1_, host_);
     connect(document_.get(), &Document::currentFileChanged, this,
             [this] { setWindowTitle(AppInfo::TitlePrefix + document_->displayName()); });

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class ChangedOnDiskBar;
@@ -23,7 +24,10 @@ class frmMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit frmMain(HostServices& host, QWidget* parent = nullptr);
+    // editorReady runs as soon as the editor exists, before the rest of the window is built, so that
+    // a file given at start can be made room for meanwhile.
+    explicit frmMain(HostServices& host, QWidget* parent = nullptr,
+                     const std::function<void(EditorControl&)>& editorReady = {});
     ~frmMain() override;
 
     EditorControl& Text1() { return *text1_; }

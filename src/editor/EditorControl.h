@@ -71,20 +71,25 @@ public:
     void placeCaret(qsizetype bytePosition);
 
     // Loading in steps, so a big file can be handed over on another thread while the window is still
-    // starting: prepareLoad on the UI thread, PreparedLoad::fill on any thread, then loadPrepared on
-    // the UI thread (which falls back to appending if the fill failed).
+    // starting: prepareLoad on the UI thread, PreparedLoad::reserve and fill on one other thread, then
+    // loadPrepared on the UI thread (which falls back to appending if the fill failed).
     class PreparedLoad {
     public:
         ~PreparedLoad();
         PreparedLoad(const PreparedLoad&) = delete;
         PreparedLoad& operator=(const PreparedLoad&) = delete;
+        // Makes the room for the text; may run on any thread, before fill (which otherwise does it).
+        // At 100 MB that is 200 MB of memory the system clears: not on the UI thread.
+        void reserve();
         // Hands the whole text to the document being prepared; may run on any thread, once.
         void fill(const QByteArray& utf8);
 
     private:
         friend class EditorSurface;
-        PreparedLoad(EditorSurface& editor, void* loader) : editor_(editor), loader_(loader) {}
+        PreparedLoad(EditorSurface& editor, qsizetype room) : editor_(editor), room_(room) {}
         EditorSurface& editor_;
+        qsizetype room_ = 0;
+        bool reserved_ = false;
         void* loader_ = nullptr; // the component's loader; null once it has become a document
         void* document_ = nullptr;
         QByteArray fallback_;

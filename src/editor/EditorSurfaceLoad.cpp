@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
 
 // Scintilla's interface for filling a document before any view shows it (SCI_CREATELOADER). The Qt
 // port does not install the header that declares it, so it is declared here as Scintilla declares
@@ -28,18 +29,32 @@ constexpr qsizetype LoadSlack = 16 * 1024;
 
 std::unique_ptr<EditorSurface::PreparedLoad> EditorSurface::prepareLoad(qsizetype expectedBytes)
 {
-    // A document filled off screen has no one watching it: no modification notices per insertion,
-    // no accessibility events carrying the whole text, no redraws. That makes it the fast way in.
-    auto* loader = reinterpret_cast<ILoader*>(SendScintilla(SCI_CREATELOADER,
-        static_cast<unsigned long>(std::max<qsizetype>(expectedBytes, 0) + LoadSlack), long(SC_DOCUMENTOPTION_DEFAULT)));
-    std::unique_ptr<PreparedLoad> load(new PreparedLoad(*this, loader));
+    std::unique_ptr<PreparedLoad> load(new PreparedLoad(*this, std::max<qsizetype>(expectedBytes, 0) + LoadSlack));
     // Only a lexer lets the control take the separators as line ends.
     load->allowPieces_ = lexer() != nullptr;
     return load;
 }
 
+void EditorControl::PreparedLoad::reserve()
+{
+    if (reserved_)
+        return;
+    reserved_ = true;
+    // A document filled off screen has no one watching it: no modification notices per insertion,
+    // no accessibility events carrying the whole text, no redraws. That makes it the fast way in.
+    // Making one touches nothing of the view, so it may happen while the view is in use elsewhere.
+    try {
+        loader_ = reinterpret_cast<void*>(editor_.SendScintilla(QsciScintillaBase::SCI_CREATELOADER,
+                                                                static_cast<unsigned long>(room_),
+                                                                long(QsciScintillaBase::SC_DOCUMENTOPTION_DEFAULT)));
+    } catch (const std::bad_alloc&) {
+        loader_ = nullptr; // the fill falls back to appending on the UI thread
+    }
+}
+
 void EditorControl::PreparedLoad::fill(const QByteArray& text)
 {
+    reserve();
     auto* loader = static_cast<ILoader*>(loader_);
     pieces_ = allowPieces_ && LongLines::needsPieces(text);
     const QByteArray bytes = pieces_ ? LongLines::makePieces(text) : text;
