@@ -61,19 +61,24 @@ def generate_java(path, size_mb):
     return os.path.getsize(path)
 
 
+_thread_cpu = {}  # pid -> {tid: last seen nanoseconds}
+
+
 def cpu_seconds(pid):
-    """CPU time of all threads of pid, from the scheduler's nanosecond counters."""
-    total = 0
+    """CPU time of all threads of pid, from the scheduler's nanosecond counters. A thread that has
+    ended keeps the time it was last seen with: work handed to a thread that finishes still counts
+    (up to the last SAMPLE before it ended)."""
+    seen = _thread_cpu.setdefault(pid, {})
     try:
         for task in os.listdir(f"/proc/{pid}/task"):
             try:
                 with open(f"/proc/{pid}/task/{task}/schedstat") as f:
-                    total += int(f.read().split()[0])
+                    seen[task] = int(f.read().split()[0])
             except (FileNotFoundError, ProcessLookupError):
                 pass
     except FileNotFoundError:
         return None
-    return total / 1e9
+    return sum(seen.values()) / 1e9
 
 
 def rss_bytes(pid, field="VmRSS"):
@@ -102,6 +107,7 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
                 raise RuntimeError(f"{command[0]} exited with {proc.returncode}")
             if time.monotonic() - start > timeout:
                 raise RuntimeError(f"{command[0]}: no window matching {title_regex!r} within {timeout:.0f} s")
+            cpu_seconds(proc.pid)  # sees the threads that may end before the window shows
             if window_shown(env, title_regex):
                 shown = time.monotonic()
             else:
