@@ -49,6 +49,9 @@ QStringList checkServiceCommand(const QString& jar)
             QStringLiteral("-XX:MaxHeapFreeRatio=30"),
             QStringLiteral("-XX:MinHeapFreeRatio=10"),
             QStringLiteral("-Xshare:auto"),
+            // The compiler's pool of reusable contexts: a warm check or completion reads the JDK's
+            // classes once, not every time (ReusedTasks.java).
+            QStringLiteral("--add-exports=jdk.compiler/com.sun.tools.javac.api=ALL-UNNAMED"),
             QStringLiteral("-cp"),
             jar,
             QStringLiteral("CheckService")};

@@ -222,7 +222,8 @@ final class Completion {
             && !(before > 1 && Character.isDigit(source.charAt(before - 2)) && !hasIdentifierBefore(source, before - 1));
         final boolean afterNew = !member && endsWithWord(source, before, "new");
         answer.wordStart = start;
-        new CompletionSession(compiler, files, path, folder, source, start, end, member).collect(answer, member, afterNew);
+        CompletionSession.within(compiler, files, path, folder, source, start, end, member,
+                                 session -> session.collect(answer, member, afterNew));
         return answer;
     }
 
@@ -282,8 +283,8 @@ final class Completion {
         final boolean constructor = !member && endsWithWord(source, skipBackSpace(source, nameStart), "new");
         answer.callStart = open;
         answer.argument = commas;
-        final CompletionSession session = new CompletionSession(compiler, files, path, folder, source, nameStart, nameEnd, true);
-        session.signatures(answer, name, member, constructor);
+        CompletionSession.within(compiler, files, path, folder, source, nameStart, nameEnd, true,
+                                 session -> session.signatures(answer, name, member, constructor));
         if (answer.signatures.isEmpty())
             answer.callStart = -1;
         return answer;

@@ -13,7 +13,6 @@ import com.sun.source.util.TreePathScanner;
 import com.sun.source.util.Trees;
 
 import java.io.IOException;
-import java.io.StringWriter;
 import java.util.ArrayList;
 import java.util.HashSet;
 import java.util.LinkedHashMap;
@@ -21,6 +20,7 @@ import java.util.List;
 import java.util.Map;
 import java.util.Set;
 import java.util.concurrent.ConcurrentHashMap;
+import java.util.function.Consumer;
 
 import javax.lang.model.element.Element;
 import javax.lang.model.element.ElementKind;
@@ -53,23 +53,38 @@ final class CompletionSession {
     final Types types;
     final CompilationUnitTree unit;
     TreePath path; // the innermost tree at the word
+    private boolean crashed;
 
-    CompletionSession(JavaCompiler compiler, JavaFileManager files, String path, String folder, String source,
-                      int start, int end, boolean member) throws IOException {
-        String text = pruned(compiler, files, path, source, start);
+    /** Prepares the text for the word from start to end and runs use on its attribution. */
+    static void within(JavaCompiler compiler, JavaFileManager files, String path, String folder, String source,
+                       int start, int end, boolean member, Consumer<CompletionSession> use) throws IOException {
+        final String pruned = pruned(compiler, files, path, source, start);
         // An empty word gets a name so that the parser keeps the tree it is part of; a member
         // typed at the end of a line ends its statement there rather than run into the next line.
         String insert = start == end ? Completion.Placeholder : "";
-        if (member && Completion.restOfLineBlank(text, end))
+        if (member && Completion.restOfLineBlank(pruned, end))
             insert += ";";
-        this.text = text.substring(0, end) + insert + text.substring(end);
-        this.start = start;
-        this.end = start == end ? end + Completion.Placeholder.length() : end;
+        final String text = pruned.substring(0, end) + insert + pruned.substring(end);
+        final int wordEnd = start == end ? end + Completion.Placeholder.length() : end;
 
         final List<String> options = new ArrayList<>(List.of("-proc:none", "-implicit:none", "-Xlint:none",
             "-XDshould-stop.ifError=ATTR", "-XDshould-stop.ifNoError=ATTR", "-sourcepath", folder, "-classpath", folder));
-        final JavaFileObject unitSource = new CheckService.EditorSource(path, this.text, !folder.isEmpty());
-        task = (JavacTask) compiler.getTask(new StringWriter(), files, d -> { }, options, null, List.of(unitSource));
+        final JavaFileObject unitSource = new CheckService.EditorSource(path, text, !folder.isEmpty());
+        ReusedTasks.run(compiler, files, d -> { }, options, folder, List.of(unitSource), task -> {
+            final CompletionSession session = new CompletionSession(task, text, start, wordEnd);
+            use.accept(session);
+            // A compiler that failed half-way may be left in a state no later task should inherit.
+            if (session.crashed)
+                throw new ReusedTasks.NotReusable(null);
+            return null;
+        });
+    }
+
+    private CompletionSession(JavacTask task, String text, int start, int end) throws IOException {
+        this.task = task;
+        this.text = text;
+        this.start = start;
+        this.end = end;
         trees = Trees.instance(task);
         elements = task.getElements();
         types = task.getTypes();
@@ -78,6 +93,7 @@ final class CompletionSession {
             task.analyze();
         } catch (RuntimeException | Error crash) {
             System.err.println("compiler fault while attributing: " + crash);
+            crashed = true;
         }
         this.path = innermost(unit, trees.getSourcePositions(), this.start, this.end);
     }
@@ -86,11 +102,17 @@ final class CompletionSession {
     static String pruned(JavaCompiler compiler, JavaFileManager files, String path, String source, int caret)
         throws IOException {
         final JavaFileObject object = new CheckService.EditorSource(path, source, false);
-        final JavacTask parser = (JavacTask) compiler.getTask(new StringWriter(), files, d -> { },
-            List.of("-proc:none"), null, List.of(object));
+        final char[] chars = source.toCharArray();
+        ReusedTasks.run(compiler, files, d -> { }, List.of("-proc:none"), "", List.of(object), parser -> {
+            blankOtherBodies(parser, caret, chars);
+            return null;
+        });
+        return new String(chars);
+    }
+
+    private static void blankOtherBodies(JavacTask parser, int caret, char[] chars) throws IOException {
         final CompilationUnitTree parsed = parser.parse().iterator().next();
         final SourcePositions positions = Trees.instance(parser).getSourcePositions();
-        final char[] chars = source.toCharArray();
         new TreePathScanner<Void, Void>() {
             @Override
             public Void visitMethod(MethodTree method, Void unused) {
@@ -111,7 +133,6 @@ final class CompletionSession {
                 return null;
             }
         }.scan(parsed, null);
-        return new String(chars);
     }
 
     static TreePath innermost(CompilationUnitTree unit, SourcePositions positions, int start, int end) {

@@ -111,6 +111,18 @@ public final class InteractionsService {
         System.exit(0);
     }
 
+    /** A session and a few snippets, as a user's first minute would have them (see ServiceTraining). */
+    static void train() {
+        final InteractionsService service = new InteractionsService(OutputStream.nullOutputStream());
+        service.newSession(0, "", "");
+        int id = 0;
+        for (String snippet : new String[] {"7/2", "int k = 20;", "k + 22", "String twice(String s) { return s + s; }",
+                                            "twice(\"ab\").length()", "List.of(1, 2, 3).stream().mapToInt(i -> i).sum()",
+                                            "1 +", "undefined + 1"})
+            service.evaluate(++id, false, snippet);
+        service.close();
+    }
+
     void serve(DataInputStream in) throws IOException {
         while (true) {
             final byte[] message;
