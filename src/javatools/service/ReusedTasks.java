@@ -133,7 +133,9 @@ final class ReusedTasks {
         task.addTaskListener(new TaskListener() {
             @Override
             public void finished(TaskEvent event) {
-                if (event.getKind() == TaskEvent.Kind.PARSE && !units.contains(event.getSourceFile()))
+                // The compiler hands back its own wrappers of the units: they are told apart by name.
+                if (event.getKind() == TaskEvent.Kind.PARSE
+                    && units.stream().noneMatch(unit -> unit.toUri().equals(event.getSourceFile().toUri())))
                     readOthers[0] = true;
             }
         });
