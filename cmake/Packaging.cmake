@@ -33,6 +33,7 @@ install(FILES ${TOLVANE_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The compile service of Check While Typing; the program looks for it in ../share/tolvane.
 if(TARGET tolvane_check_service)
   install_jar(tolvane_check_service DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
+  install_jar(tolvane_interactions_agent DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
   # Its class-data archive must be made where the jar lies: on install, unless staged (a package's
   # files are staged; the package makes it when it is installed).
   install(PROGRAMS ${TOLVANE_CLASS_ARCHIVE_SCRIPT} DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane

@@ -40,7 +40,8 @@ set(expected
   share/doc/tolvane/copyright)
 if(EXPECT_CHECK_JAR)
   # The class-data archive is made for the jar where it was installed, by the JDK the build found.
-  list(APPEND expected share/tolvane/tolvane-check.jar share/tolvane/make-class-archive
+  list(APPEND expected share/tolvane/tolvane-check.jar share/tolvane/tolvane-interactions-agent.jar
+       share/tolvane/make-class-archive
        share/tolvane/tolvane-check.jsa)
 endif()
 foreach(size 16 22 24 32 48 64 128 256)
