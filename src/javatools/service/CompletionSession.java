@@ -45,6 +45,7 @@ import javax.tools.JavaFileObject;
 /** One attribution of the text prepared for the place asked about. */
 final class CompletionSession {
     final String text; // what the compiler sees
+    final String root; // the folder of the document's program, "" for none
     final int start;   // where the word at the caret begins in it
     final int end;     // and ends
     final JavacTask task;
@@ -71,7 +72,7 @@ final class CompletionSession {
             "-XDshould-stop.ifError=ATTR", "-XDshould-stop.ifNoError=ATTR", "-sourcepath", folder, "-classpath", folder));
         final JavaFileObject unitSource = new CheckService.EditorSource(path, text, !folder.isEmpty());
         ReusedTasks.run(compiler, files, d -> { }, options, folder, List.of(unitSource), task -> {
-            final CompletionSession session = new CompletionSession(task, text, start, wordEnd);
+            final CompletionSession session = new CompletionSession(task, text, folder, start, wordEnd);
             use.accept(session);
             // A compiler that failed half-way may be left in a state no later task should inherit.
             if (session.crashed)
@@ -80,7 +81,8 @@ final class CompletionSession {
         });
     }
 
-    private CompletionSession(JavacTask task, String text, int start, int end) throws IOException {
+    private CompletionSession(JavacTask task, String text, String root, int start, int end) throws IOException {
+        this.root = root;
         this.task = task;
         this.text = text;
         this.start = start;
@@ -178,10 +180,18 @@ final class CompletionSession {
     void collect(Completion.Answer answer, boolean member, boolean afterNew) {
         final com.sun.source.tree.Scope scope = trees.getScope(path);
         final Map<String, Completion.Candidate> found = new LinkedHashMap<>();
+        final String qualifier = PackageNames.qualifier(text, start);
         if (member) {
             final MemberSelectTree select = memberSelect();
             if (select != null)
                 membersOf(new TreePath(path, select.getExpression()), scope, found, null);
+            // A name the compiler does not know may still be the start of a package's name.
+            final Element before = select == null ? null : trees.getElement(new TreePath(path, select.getExpression()));
+            if (qualifier != null && !qualifier.isEmpty() && (before == null || before.getKind() == ElementKind.PACKAGE))
+                PackageNames.addBelow(qualifier, elements, root, found);
+        } else if (inImport()) {
+            PackageNames.addBelow("", elements, root, found);
+            typesInScope(scope, found, false);
         } else if (afterNew) {
             typesInScope(scope, found, true);
         } else {
@@ -191,6 +201,12 @@ final class CompletionSession {
             keywords(found);
         }
         answer.candidates.addAll(found.values());
+    }
+
+    /** Whether the word is in an import declaration. */
+    boolean inImport() {
+        final int lineStart = Math.max(text.lastIndexOf('\n', start - 1), text.lastIndexOf('\r', start - 1)) + 1;
+        return text.substring(lineStart, start).matches("\\s*import\\s+(static\\s+)?[\\w$.\\s]*");
     }
 
     void signatures(Completion.Answer answer, String name, boolean member, boolean constructor) {
