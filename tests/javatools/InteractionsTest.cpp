@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using InteractionsProtocol::Item;
 using InteractionsProtocol::ItemKind;
 
@@ -162,7 +164,7 @@ TEST(InteractionsEngine, StopSystemInAndSystemExitLeaveTheSessionUsable)
     ASSERT_TRUE(s.engine.evaluate(QStringLiteral("new java.io.BufferedReader(new java.io.InputStreamReader(System.in))"
                                                  ".lines().limit(3).collect(java.util.stream.Collectors.joining(\"|\"))")));
     for (int i = 0; i < lines.size(); ++i) {
-        QTRY_COMPARE_WITH_TIMEOUT(wanted.size(), i + 1, StartMs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return wanted.size() == i + 1; }, StartMs)) << wanted.size();
         s.engine.sendInput(lines[i]);
     }
     ASSERT_TRUE(evaluated.wait(StartMs));
@@ -291,15 +293,24 @@ TEST(InteractionsPane, CompilesAStaleDocumentFirstAndPicksItsClassesUpOnReset)
     InteractionsPane& pane = window.javaTools().interactions();
     pane.setHistoryFile(QString());
 
+    window.resize(1000, 700);
+    window.show();
+
     // No class file yet: javac runs first, and the session waits for it.
     pane.open();
     ASSERT_EQ(host.processes->calls.size(), 1);
+    // The compiler output, shown for the compile, shares the width with the pane half and half.
+    CompilerOutputPanel* output = window.javaTools().outputPanel();
+    output->processStarted(host.processes->lastTaskId, host.processes->calls[0].commandLine, folder.path());
+    ASSERT_TRUE(output->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(output->width() - pane.width()) < 60; }, 2000))
+        << output->width() << " beside " << pane.width();
     EXPECT_TRUE(host.processes->calls[0].commandLine.startsWith(QStringLiteral("javac ")));
     EXPECT_FALSE(pane.engine()->isRunning());
     EXPECT_FALSE(pane.resetButton()->isEnabled());
     // A service that cannot start says so in the transcript; the window goes on.
     QSignalSpy failed(pane.engine(), &InteractionsEngine::failed);
-    window.javaTools().outputPanel()->processFinished(host.processes->lastTaskId, 0, false);
+    output->processFinished(host.processes->lastTaskId, 0, false);
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_TRUE(pane.transcript()->toPlainText().contains(QStringLiteral("Compiling Acc.java first...")));
     EXPECT_TRUE(pane.transcript()->toPlainText().contains(QStringLiteral("The Interactions service stopped")));
