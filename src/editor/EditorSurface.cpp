@@ -2,6 +2,7 @@
 
 #include "EditorAccessible.h"
 #include "EditorControl.h"
+#include "FarColouring.h"
 #include "LongLines.h"
 
 #include <Qsci/qscilexer.h>
@@ -508,6 +509,8 @@ EditorSurface::EditorSurface(QWidget* parent) : QsciScintilla(parent)
     // Colouring a big file up to a far place (Ctrl+End) would hold the window for as long as it takes:
     // the text before what is shown is coloured in slices between events instead.
     SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_TOVISIBLE));
+    // What is shown that far is coloured at once all the same.
+    new FarColouring(*this);
     // The notices before each change tell what a text shown in pieces loses (noteEdit).
     SendScintilla(SCI_SETMODEVENTMASK,
         static_cast<unsigned long>(SendScintilla(SCI_GETMODEVENTMASK) | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));
