@@ -5,6 +5,7 @@
 #include "CompletionList.h"
 #include "JavaSource.h"
 
+#include "document/Document.h"
 #include "editor/EditorControl.h"
 
 #include <QAction>
@@ -26,8 +27,8 @@ bool isWord(QStringView text)
 }
 } // namespace
 
-CodeCompletion::CodeCompletion(EditorControl& text1, CheckWhileTyping& checker, Hooks hooks, QObject* parent)
-    : QObject(parent), text1_(text1), checker_(checker), hooks_(std::move(hooks))
+CodeCompletion::CodeCompletion(Document& document, EditorControl& text1, CheckWhileTyping& checker, Hooks hooks, QObject* parent)
+    : QObject(parent), document_(document), text1_(text1), checker_(checker), hooks_(std::move(hooks))
 {
     const bool available = checker_.action()->isEnabled(); // there is a JDK to ask
     complete_ = new QAction(QStringLiteral("Complete"), this);
@@ -55,8 +56,8 @@ CodeCompletion::CodeCompletion(EditorControl& text1, CheckWhileTyping& checker, 
     pause_.setSingleShot(true);
     pause_.setInterval(PauseMs);
     connect(&pause_, &QTimer::timeout, this, [this] { ask(pauseWants_); });
-    connect(&text1_, &EditorControl::bytesChanged, this, &CodeCompletion::onBytesChanged);
-    connect(&text1_, &EditorControl::Change, this, &CodeCompletion::onChange);
+    connect(&document_, &Document::bytesChanged, this, &CodeCompletion::onBytesChanged);
+    connect(&document_, &Document::textChanged, this, &CodeCompletion::onChange);
     connect(&text1_, &EditorControl::listChosen, this, &CodeCompletion::onChosen);
     connect(&text1_, &EditorControl::cursorPositionChanged, this, [this] {
         // The hint follows the caret: another argument, or out of the call.
@@ -113,7 +114,7 @@ CompileService* CodeCompletion::service()
 
 void CodeCompletion::ask(Want want)
 {
-    if (want == Want::Nothing || givenUp_ || text1_.utf8Length() > CheckWhileTyping::MaxLength)
+    if (want == Want::Nothing || givenUp_ || document_.byteCount() > CheckWhileTyping::MaxLength)
         return;
     const QString path = hooks_.path ? hooks_.path() : QString();
     const QString folder = hooks_.folder ? hooks_.folder() : QString();
@@ -131,7 +132,7 @@ void CodeCompletion::ask(Want want)
     request.id = ++lastId_;
     request.path = path.isEmpty() ? QStringLiteral("Untitled") : path;
     request.folder = folder;
-    request.source = text1_.Text();
+    request.source = document_.text();
     // A byte order mark is kept in the text but is no character of the program; a blank keeps offsets.
     if (request.source.startsWith(QChar(0xFEFF)))
         request.source[0] = u' ';

@@ -11,6 +11,7 @@
 
 class CheckWhileTyping;
 class CompileService;
+class Document;
 class EditorControl;
 class QAction;
 
@@ -31,7 +32,8 @@ public:
 
     static constexpr int PauseMs = 200; // shorter than the check's: the list comes before the check
 
-    CodeCompletion(EditorControl& text1, CheckWhileTyping& checker, Hooks hooks, QObject* parent = nullptr);
+    // Follows document's text; draws the list and the hint in text1, the view that shows it.
+    CodeCompletion(Document& document, EditorControl& text1, CheckWhileTyping& checker, Hooks hooks, QObject* parent = nullptr);
 
     QAction* completeAction() const { return complete_; }  // Edit > "Complete" (Ctrl+Space)
     QAction* hintAction() const { return hint_; }          // Edit > "Parameter Hints" (Ctrl+Shift+Space)
@@ -62,6 +64,7 @@ private:
     void closeAll();
     CompileService* service();
 
+    Document& document_;
     EditorControl& text1_;
     CheckWhileTyping& checker_;
     Hooks hooks_;

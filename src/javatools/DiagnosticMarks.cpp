@@ -1,7 +1,5 @@
 #include "DiagnosticMarks.h"
 
-#include "JavaSource.h"
-
 #include "document/Document.h"
 #include "editor/EditorControl.h"
 
@@ -57,46 +55,27 @@ DiagnosticMarks::~DiagnosticMarks()
 void DiagnosticMarks::show(Diagnostic::Source source, const QList<Diagnostic>& diagnostics)
 {
     clear();
-    for (const Diagnostic& d : diagnostics) {
+    for (Diagnostic d : diagnostics) {
+        d.source = source;
+        const int handle = text1_.addMarker(d.line, d.isError ? ErrorMarker : WarningMarker);
+        if (handle < 0)
+            continue;
         if (d.from >= 0)
             squiggle(source, d.isError, d.from, d.to);
-        const int handle = text1_.addMarker(d.line, d.isError ? ErrorMarker : WarningMarker);
-        if (handle >= 0)
-            marks_.push_back({handle, source, d.isError, d.message});
+        marks_.push_back({handle, std::move(d)});
     }
     markedText_ = text1_.documentId();
 }
 
-bool DiagnosticMarks::mark(int line, bool isError, const QString& message)
+QList<Diagnostic> DiagnosticMarks::diagnostics() const
 {
-    const int handle = text1_.addMarker(line, isError ? ErrorMarker : WarningMarker);
-    if (handle < 0)
-        return false;
-    marks_.push_back({handle, Diagnostic::Source::Compile, isError, message});
-    markedText_ = text1_.documentId();
-    return true;
-}
-
-bool DiagnosticMarks::markColumn(int line, int column, bool isError)
-{
-    if (line < 0 || line >= text1_.lines() || column < 0)
-        return false;
-    QString text = text1_.text(line);
-    while (text.endsWith(u'\n') || text.endsWith(u'\r'))
-        text.chop(1);
-    int length = javaTokenLength(text, column);
-    // javac points just past the end of a line for what is missing there (a ";"): the last
-    // character before it is marked.
-    if (length == 0 && column == text.size() && column > 0) {
-        --column;
-        length = 1;
+    QList<Diagnostic> shown;
+    shown.reserve(marks_.size());
+    for (const Mark& mark : marks_) {
+        shown.push_back(mark.diagnostic);
+        shown.back().line = text1_.markerLine(mark.handle);
     }
-    if (length == 0)
-        return false;
-    const qsizetype start = text1_.offsetOfLine(line) + column;
-    squiggle(Diagnostic::Source::Compile, isError, start, start + length);
-    markedText_ = text1_.documentId();
-    return true;
+    return shown;
 }
 
 void DiagnosticMarks::squiggle(Diagnostic::Source source, bool isError, qsizetype from, qsizetype to)
@@ -118,19 +97,20 @@ void DiagnosticMarks::clear(Diagnostic::Source source)
         text1_.clearIndicator(indicatorFor(source, false));
         squiggles_[index(source)] = false;
     }
-    if (std::none_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.source == source; }))
+    if (std::none_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.diagnostic.source == source; }))
         return;
     // The control drops markers by kind only: the other source's marks are set again where they are.
     QList<std::pair<int, Mark>> kept;
     for (const Mark& mark : std::as_const(marks_)) {
-        if (mark.source != source)
+        if (mark.diagnostic.source != source)
             kept.push_back({text1_.markerLine(mark.handle), mark});
     }
     text1_.deleteMarkers(ErrorMarker);
     text1_.deleteMarkers(WarningMarker);
     marks_.clear();
     for (auto& [line, mark] : kept) {
-        mark.handle = text1_.addMarker(line, mark.isError ? ErrorMarker : WarningMarker);
+        mark.diagnostic.line = line;
+        mark.handle = text1_.addMarker(line, mark.diagnostic.isError ? ErrorMarker : WarningMarker);
         if (mark.handle >= 0)
             marks_.push_back(mark);
     }
@@ -139,7 +119,7 @@ void DiagnosticMarks::clear(Diagnostic::Source source)
 bool DiagnosticMarks::shows(Diagnostic::Source source) const
 {
     return squiggles_[index(source)]
-        || std::any_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.source == source; });
+        || std::any_of(marks_.cbegin(), marks_.cend(), [&](const Mark& m) { return m.diagnostic.source == source; });
 }
 
 QList<int> DiagnosticMarks::markedLines() const
@@ -157,7 +137,7 @@ QString DiagnosticMarks::messagesOnLine(int line) const
     QStringList messages;
     for (const Mark& mark : marks_) {
         if (text1_.markerLine(mark.handle) == line)
-            messages << mark.message;
+            messages << mark.diagnostic.message;
     }
     return messages.join(u'\n');
 }

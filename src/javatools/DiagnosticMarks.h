@@ -35,13 +35,11 @@ public:
     DiagnosticMarks(EditorControl& text1, Document& document, QObject* parent = nullptr);
     ~DiagnosticMarks() override;
 
-    // Shows source's diagnostics in place of everything shown before (of either source).
+    // Shows source's diagnostics in place of everything shown before (of either source). One whose
+    // line is not in the text (the file was saved longer than the text is now) is not shown.
     void show(Diagnostic::Source source, const QList<Diagnostic>& diagnostics);
-    // A Compile's diagnostics as they come: marks line (0-based) with message; false when the line is
-    // not in the text.
-    bool mark(int line, bool isError, const QString& message);
-    // Underlines the token at column (0-based, UTF-16) of line; false when it is not in the text.
-    bool markColumn(int line, int column, bool isError);
+    // The diagnostics shown, in the order they were given, each on the line its mark is on now.
+    QList<Diagnostic> diagnostics() const;
     void clear();
     // Drops what source showed; what the other source showed stays.
     void clear(Diagnostic::Source source);
@@ -58,9 +56,7 @@ protected:
 private:
     struct Mark {
         int handle;
-        Diagnostic::Source source;
-        bool isError;
-        QString message;
+        Diagnostic diagnostic;
     };
     void squiggle(Diagnostic::Source source, bool isError, qsizetype from, qsizetype to);
     bool overSquiggle(qsizetype offset) const;

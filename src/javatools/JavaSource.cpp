@@ -239,3 +239,12 @@ int javaTokenLength(QStringView line, int column)
         ++end;
     return static_cast<int>(end - column);
 }
+
+std::pair<int, int> javaSquiggleAt(QStringView line, int column)
+{
+    if (column < 0)
+        return {0, 0};
+    if (column == line.size() && column > 0)
+        return {column - 1, 1};
+    return {column, javaTokenLength(line, column)};
+}

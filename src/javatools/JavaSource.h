@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <utility>
+
 // What running a Java source file needs to know about it, read from the text alone.
 struct JavaProgramInfo {
     QString packageName; // "a.b" from "package a.b;"; empty in the default package
@@ -48,3 +50,8 @@ int javacCaretColumn(QStringView sourceLine, QStringView caretLine);
 // The length of the token at column of line: a whole word (name, keyword or number), else one
 // character; 0 at or past the end of the line.
 int javaTokenLength(QStringView line, int column);
+
+// The columns a diagnostic at column of line underlines: {first column, length}, the length 0 when
+// there is nothing to underline. javac points just past the end of a line for what is missing there
+// (a ";"): the last character before it is underlined.
+std::pair<int, int> javaSquiggleAt(QStringView line, int column);

@@ -46,13 +46,20 @@ JavaTools::JavaTools(QMainWindow& window, Document& document, EditorControl& tex
     window.addDockWidget(Qt::BottomDockWidgetArea, panel_);
     panel_->hide();
     marks_ = new DiagnosticMarks(text1_, document_, this);
+    // A compile's diagnostics are shown as javac reports them; the caret line that gives a
+    // diagnostic's column comes after it and adds its squiggle.
     connect(panel_, &CompilerOutputPanel::diagnosticReported, this, [this](const ReportedDiagnostic& reported) {
-        if (lastCompileTask_ != 0 && reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path))
-            markDiagnostic(reported);
+        if (lastCompileTask_ != 0 && reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path)) {
+            compileShown_.push_back(compileDiagnostic(reported));
+            marks_->show(Diagnostic::Source::Compile, compileShown_);
+        }
     });
     connect(panel_, &CompilerOutputPanel::diagnosticLocated, this, [this](const ReportedDiagnostic& reported) {
-        if (lastCompileTask_ != 0 && reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path))
-            marks_->markColumn(reported.diagnostic.line - 1, reported.column, reported.diagnostic.isError);
+        if (lastCompileTask_ != 0 && reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path)
+            && !compileShown_.isEmpty()) {
+            compileShown_.back() = compileDiagnostic(reported);
+            marks_->show(Diagnostic::Source::Compile, compileShown_);
+        }
     });
     connect(panel_, &CompilerOutputPanel::diagnosticActivated, this, [this](const ReportedDiagnostic& reported) {
         goToDiagnostic(reported.path, reported.diagnostic.line, reported.column);
@@ -91,7 +98,7 @@ void JavaTools::setUpCheckWhileTyping()
         return document_.HasFileName() ? QFileInfo(absolutePath(document_.CurrentFileName())).path() : QString();
     };
     completing.report = [this](const QString& line) { panel_->note(0, line); };
-    completion_ = new CodeCompletion(text1_, *checker_, std::move(completing), this);
+    completion_ = new CodeCompletion(document_, text1_, *checker_, std::move(completing), this);
 }
 
 JavaTools::~JavaTools()
@@ -136,6 +143,7 @@ qint64 JavaTools::compile()
     lastCompileTask_ = 0;
     if (!saveForTools(QStringLiteral("Compile")))
         return 0;
+    compileShown_.clear();
     marks_->clear();
     checker_->compileStarted();
     // An absolute path: a name beginning with "-" or "@" is never taken for an option or an
@@ -179,23 +187,36 @@ bool JavaTools::isCurrentDocument(const QString& path) const
     return document_.HasFileName() && !document_.CurrentFileName().isEmpty() && sameFile(path, document_.CurrentFileName());
 }
 
-void JavaTools::markDiagnostic(const ReportedDiagnostic& reported)
+Diagnostic JavaTools::compileDiagnostic(const ReportedDiagnostic& reported) const
 {
-    // A line past the end means the file as saved is longer than the text now: nothing to mark.
-    const QString kind = reported.diagnostic.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ");
-    marks_->mark(reported.diagnostic.line - 1, reported.diagnostic.isError, kind + reported.diagnostic.message);
+    Diagnostic d;
+    d.source = Diagnostic::Source::Compile;
+    d.line = reported.diagnostic.line - 1;
+    d.isError = reported.diagnostic.isError;
+    d.message = (d.isError ? QStringLiteral("error: ") : QStringLiteral("warning: ")) + reported.diagnostic.message;
+    // A line past the end means the file as saved is longer than the text now: nothing to squiggle.
+    if (reported.column < 0 || d.line < 0 || d.line >= text1_.lines())
+        return d;
+    QString text = text1_.text(d.line);
+    while (text.endsWith(u'\n') || text.endsWith(u'\r'))
+        text.chop(1);
+    if (const auto [column, length] = javaSquiggleAt(text, reported.column); length > 0) {
+        d.from = text1_.offsetOfLine(d.line) + column;
+        d.to = d.from + length;
+    }
+    return d;
 }
 
 void JavaTools::markLastCompile()
 {
+    compileShown_.clear();
     if (lastCompileTask_ == 0)
         return;
     for (const ReportedDiagnostic& reported : panel_->diagnostics()) {
-        if (reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path)) {
-            markDiagnostic(reported);
-            marks_->markColumn(reported.diagnostic.line - 1, reported.column, reported.diagnostic.isError);
-        }
+        if (reported.taskId == lastCompileTask_ && isCurrentDocument(reported.path))
+            compileShown_.push_back(compileDiagnostic(reported));
     }
+    marks_->show(Diagnostic::Source::Compile, compileShown_);
 }
 
 void JavaTools::goToLine(int line, int column)

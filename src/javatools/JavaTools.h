@@ -1,7 +1,10 @@
 #pragma once
 
+#include "DiagnosticMarks.h"
+
 #include "host/ProcessStarter.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -10,7 +13,6 @@
 class CheckWhileTyping;
 class CodeCompletion;
 class CompilerOutputPanel;
-class DiagnosticMarks;
 class InteractionsPane;
 class Document;
 class EditorControl;
@@ -70,7 +72,7 @@ public:
 
 private:
     bool isCurrentDocument(const QString& path) const;
-    void markDiagnostic(const ReportedDiagnostic& diagnostic);
+    Diagnostic compileDiagnostic(const ReportedDiagnostic& reported) const;
     void markLastCompile();
     void goToLine(int line, int column);
     void setUpCheckWhileTyping();
@@ -85,5 +87,6 @@ private:
     InteractionsPane* interactions_ = nullptr;
     CodeCompletion* completion_ = nullptr;
     qint64 lastCompileTask_ = 0;
+    QList<Diagnostic> compileShown_; // the last compile's, for this document
     NewWindowOpener openInNewWindow_;
 };

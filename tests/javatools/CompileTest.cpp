@@ -228,6 +228,12 @@ TEST_F(CompileTest, ReportedLinesOfTheDocumentAreMarkedAndReachable)
     EXPECT_EQ(text1.markersAtLine(2), 1u << DiagnosticMarks::ErrorMarker);
     EXPECT_EQ(tools.marks().messagesOnLine(2), "error: illegal start of expression");
     EXPECT_EQ(tools.marks().messagesOnLine(0), "");
+    // One model: the warning without a caret line has no range; the error's "^" gave its token.
+    const QList<Diagnostic> shown = tools.marks().diagnostics();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].source, Diagnostic::Source::Compile);
+    EXPECT_EQ(std::make_tuple(shown[0].line, shown[0].from, shown[0].isError), std::make_tuple(1, qsizetype(-1), false));
+    EXPECT_EQ(std::make_tuple(shown[1].line, shown[1].from, shown[1].to), std::make_tuple(2, text1.offsetOfLine(2), text1.offsetOfLine(2) + 1));
 
     // The link lines look like links; the others do not.
     const QTextBlock link = panel.view()->document()->findBlockByNumber(panel.blockOfDiagnostic(1));

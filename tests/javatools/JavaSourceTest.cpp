@@ -113,6 +113,13 @@ TEST(JavaSource, CaretLineGivesTheColumnAsJavacCountsIt)
     EXPECT_EQ(javaTokenLength(u"a = $b_c;", 4), 4);
     EXPECT_EQ(javaTokenLength(u"a += 1;", 2), 1);
     EXPECT_EQ(javaTokenLength(u"a;", 2), 0);
+
+    // {column, length} underlined for a diagnostic at a column.
+    EXPECT_EQ(javaSquiggleAt(u"int total2 = y;", 4), std::make_pair(4, 6));
+    EXPECT_EQ(javaSquiggleAt(u"int x = 1", 9), std::make_pair(8, 1)); // a missing ";"
+    EXPECT_EQ(javaSquiggleAt(u"", 0), std::make_pair(0, 0));
+    EXPECT_EQ(javaSquiggleAt(u"a;", 5), std::make_pair(5, 0)); // the text is shorter than the file was
+    EXPECT_EQ(javaSquiggleAt(u"a;", -1), std::make_pair(0, 0));
 }
 
 TEST(JavaSource, ANoMainMessageSaysWhatRunNeedsAndWhyAppletsCannotRun)
