@@ -131,4 +131,35 @@ TEST(FarColouringTest, AGivenUpScanLeavesTheColouringToTheControl)
     EXPECT_TRUE(editor.far.colourLines(1, 1));
     EXPECT_FALSE(editor.far.colourLines(3, 4));
 }
+
+// The story through the screen: Ctrl+End in a big file, typing there, then opening a comment far above.
+TEST(FarColouringTest, WhatIsShownAfterAFarJumpAndEditsIsColouredAsFromTheTop)
+{
+    // More lines than the control colours while painting once.
+    const QByteArray text = "class A {\n" + repeated("    int a = 1; String s = \"/*\"; // note\n", 80000) + "}\n";
+    Editor editor(text);
+    editor.control.resize(500, 300);
+    editor.control.show();
+    const auto expectScreenAsFromTheTop = [&](const char* when) {
+        editor.control.viewport()->grab();
+        Editor whole(editor.control.utf8());
+        whole.send(Sci::SCI_COLOURISE, 0, -1);
+        const long first = editor.send(Sci::SCI_GETFIRSTVISIBLELINE);
+        const long from = editor.send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
+        const long to = editor.send(Sci::SCI_GETLENGTH);
+        ASSERT_GT(from, editor.send(Sci::SCI_GETENDSTYLED)) << when << ": the control coloured it all itself";
+        EXPECT_EQ(editor.styles(from, to), whole.styles(from, to)) << when;
+    };
+    editor.send(Sci::SCI_DOCUMENTEND);
+    expectScreenAsFromTheTop("after Ctrl+End");
+
+    editor.send(Sci::SCI_DOCUMENTEND);
+    editor.send(Sci::SCI_LINEUP);
+    editor.send(Sci::SCI_ADDTEXT, 14, reinterpret_cast<long>("int b; /* c */"));
+    expectScreenAsFromTheTop("after typing at the end");
+
+    editor.send(Sci::SCI_INSERTTEXT, 10, reinterpret_cast<long>("/* "));
+    editor.send(Sci::SCI_DOCUMENTEND);
+    expectScreenAsFromTheTop("after opening a comment far above");
+}
 } // namespace
