@@ -8,11 +8,7 @@ namespace JavaLineStates {
 namespace {
 enum class Mode { Code, Comment, DocComment, String, Character, LineComment };
 
-bool isSpace(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
 bool isWordByte(unsigned char c) { return std::isalnum(c) || c == '_' || c == '.' || c == '$' || c >= 0x80; }
-
-// After these the colouring takes a '/' for the start of a regular expression.
-bool isOperatorBeforeExpression(unsigned char c) { return c && std::strchr("([{=,:;!%^&*|?~+-", c); }
 
 // Bytes of a line end starting at at, 0 if none.
 qsizetype lineEndAt(const char* data, qsizetype at, qsizetype end, bool unicodeLineEnds)
@@ -55,96 +51,194 @@ bool followsReturn(const char* data, qsizetype lineStart, qsizetype at)
         return false;
     return end - Length == lineStart || !isWordByte(static_cast<unsigned char>(data[end - Length - 1]));
 }
+
+
+// What a byte means to the scan in code; most bytes are Plain or Space and cost one look-up.
+enum Class : quint8 { Plain, Space, Operator, LineEnd, Wide, Slash, DoubleQuote, SingleQuote, Stop, Backslash, At };
+
+struct Classes {
+    Class of[2][256];
+    constexpr Classes() : of()
+    {
+        for (int wide = 0; wide < 2; ++wide) {
+            for (int c = 0; c < 256; ++c) {
+                Class k = Plain;
+                if (c == ' ' || c == '\t' || c == '\v' || c == '\f')
+                    k = Space;
+                else if (c == '\n' || c == '\r')
+                    k = LineEnd;
+                else if (wide && (c == 0xC2 || c == 0xE2))
+                    k = Wide;
+                else if (c == '/')
+                    k = Slash;
+                else if (c == '"')
+                    k = DoubleQuote;
+                else if (c == '\'')
+                    k = SingleQuote;
+                else if (c == '#' || c == '`')
+                    k = Stop;
+                else if (c == '\\')
+                    k = Backslash;
+                else if (c == '@')
+                    k = At;
+                else
+                    for (const char* op = "([{=,:;!%^&*|?~+-"; *op; ++op)
+                        if (c == static_cast<unsigned char>(*op))
+                            k = Operator;
+                of[wide][c] = k;
+            }
+        }
+    }
+};
+constexpr Classes classes;
 } // namespace
 
 State scan(const char* data, qsizetype base, qsizetype length, State state, bool unicodeLineEnds,
     qsizetype every, std::vector<Checkpoint>& checkpoints, qsizetype& stoppedAt)
 {
-    Mode mode = state.kind == Kind::Comment      ? Mode::Comment
-        : state.kind == Kind::DocComment         ? Mode::DocComment
-                                                 : Mode::Code;
     if (state.kind == Kind::Unknown) {
         stoppedAt = base;
         return state;
     }
+    const Class* of = classes.of[unicodeLineEnds ? 1 : 0];
+    Mode mode = state.kind == Kind::Comment      ? Mode::Comment
+        : state.kind == Kind::DocComment         ? Mode::DocComment
+                                                 : Mode::Code;
+    qsizetype last = state.lastSignificant - base; // may be before data
+    bool afterOperator = state.afterOperator;
     qsizetype lastCheckpoint = checkpoints.empty() ? base : checkpoints.back().position;
     qsizetype lineStart = 0;
-    const auto giveUp = [&](qsizetype at) {
-        stoppedAt = base + at;
-        state.kind = Kind::Unknown;
+    const auto result = [&](Kind kind) {
+        state.kind = kind;
+        state.lastSignificant = last < -base ? -1 : base + last;
+        state.afterOperator = afterOperator;
         return state;
     };
-    for (qsizetype i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(data[i]);
-        if (const qsizetype eol = (c == '\n' || c == '\r' || c >= 0xC2) ? lineEndAt(data, i, length, unicodeLineEnds) : 0) {
-            // A backslash before the line end carries the line on, which only a comment shrugs off.
-            if (mode != Mode::Comment && mode != Mode::DocComment && i > lineStart && data[i - 1] == '\\')
-                return giveUp(i);
-            if (mode != Mode::Comment && mode != Mode::DocComment)
-                mode = Mode::Code;
-            i += eol - 1;
-            lineStart = i + 1;
-            if (base + lineStart - lastCheckpoint >= every && lineStart < length) {
-                lastCheckpoint = base + lineStart;
-                state.kind = mode == Mode::Comment ? Kind::Comment : mode == Mode::DocComment ? Kind::DocComment : Kind::Code;
-                checkpoints.push_back({lastCheckpoint, state});
-            }
-            continue;
+    const auto giveUp = [&](qsizetype at) {
+        stoppedAt = base + at;
+        return result(Kind::Unknown);
+    };
+    const auto kindOf = [](Mode m) {
+        return m == Mode::Comment ? Kind::Comment : m == Mode::DocComment ? Kind::DocComment : Kind::Code;
+    };
+    qsizetype i = 0;
+    // A line end at i (of eol bytes): what ends with the line ends, and a checkpoint now and then.
+    const auto endLine = [&](qsizetype eol) {
+        if (mode != Mode::Comment && mode != Mode::DocComment)
+            mode = Mode::Code;
+        i += eol - 1;
+        lineStart = i + 1;
+        if (base + lineStart - lastCheckpoint >= every && lineStart < length) {
+            lastCheckpoint = base + lineStart;
+            checkpoints.push_back({lastCheckpoint, result(kindOf(mode))});
         }
-        const auto next = static_cast<unsigned char>(i + 1 < length ? data[i + 1] : 0);
+    };
+    for (; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
         switch (mode) {
-        case Mode::Code:
-            if (isSpace(c))
+        case Mode::Code: {
+            const Class k = of[c];
+            if (k == Plain) {
+                last = i;
+                afterOperator = false;
                 break;
-            if (c == '/' && next == '/') {
+            }
+            if (k == Space)
+                break;
+            if (k == Operator) {
+                last = i;
+                afterOperator = true;
+                break;
+            }
+            if (k == LineEnd || k == Wide) {
+                if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds)) {
+                    // A backslash before the line end carries the line on.
+                    if (i > lineStart && data[i - 1] == '\\')
+                        return giveUp(i);
+                    endLine(eol);
+                    break;
+                }
+                last = i;
+                afterOperator = false;
+                break;
+            }
+            const auto next = static_cast<unsigned char>(i + 1 < length ? data[i + 1] : 0);
+            if (k == Slash && next == '/') {
                 mode = Mode::LineComment;
                 ++i;
                 break;
             }
-            if (c == '/' && next == '*') {
+            if (k == Slash && next == '*') {
                 const char third = i + 2 < length ? data[i + 2] : 0;
                 mode = third == '*' || third == '!' ? Mode::DocComment : Mode::Comment;
                 ++i; // the comment's end is looked for from the byte after its "/*"
                 break;
             }
-            if (c == '/' && (state.afterOperator || followsReturn(data, lineStart, i)))
+            if (k == Slash && (afterOperator || followsReturn(data, lineStart, i)))
                 return giveUp(i);
-            if (c == '#' || c == '`' || (c == '@' && next == '"') || (c == '"' && i > lineStart && data[i - 1] == 'R'))
+            if (k == Stop || (k == At && next == '"') || (k == DoubleQuote && i > lineStart && data[i - 1] == 'R'))
                 return giveUp(i);
-            if (c == '\'' && followsNumber(data, lineStart, i))
+            if (k == SingleQuote && followsNumber(data, lineStart, i))
                 return giveUp(i);
-            if (c == '"')
+            if (k == DoubleQuote)
                 mode = Mode::String;
-            else if (c == '\'')
+            else if (k == SingleQuote)
                 mode = Mode::Character;
-            state.lastSignificant = base + i;
-            state.afterOperator = mode == Mode::Code && isOperatorBeforeExpression(c);
+            last = i;
+            afterOperator = false;
             break;
+        }
         case Mode::String:
-        case Mode::Character:
-            if (!isSpace(c))
-                state.lastSignificant = base + i;
-            if (c == '\\' && (next == '"' || next == '\'' || next == '\\')) {
-                state.lastSignificant = base + ++i;
-            } else if (c == (mode == Mode::String ? '"' : '\'')) {
-                mode = Mode::Code;
+        case Mode::Character: {
+            const Class k = of[c];
+            if (k == LineEnd || k == Wide) {
+                if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds)) {
+                    if (i > lineStart && data[i - 1] == '\\')
+                        return giveUp(i);
+                    endLine(eol);
+                    break;
+                }
             }
+            if (k != Space)
+                last = i;
+            const auto next = static_cast<unsigned char>(i + 1 < length ? data[i + 1] : 0);
+            if (k == Backslash && (next == '"' || next == '\'' || next == '\\'))
+                last = ++i;
+            else if (k == (mode == Mode::String ? DoubleQuote : SingleQuote))
+                mode = Mode::Code;
             break;
+        }
         case Mode::Comment:
-        case Mode::DocComment:
-            if (c == '*' && next == '/') {
+        case Mode::DocComment: {
+            // Only the comment's end matters here, and no checkpoint is made inside a comment.
+            const void* star = std::memchr(data + i, '*', static_cast<size_t>(length - i));
+            if (!star) {
+                i = length;
+                break;
+            }
+            i = static_cast<const char*>(star) - data;
+            if (i + 1 < length && data[i + 1] == '/') {
                 mode = Mode::Code;
                 ++i;
             }
             break;
-        case Mode::LineComment:
+        }
+        case Mode::LineComment: {
+            const Class k = of[c];
+            if (k == LineEnd || k == Wide) {
+                if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds)) {
+                    if (i > lineStart && data[i - 1] == '\\')
+                        return giveUp(i);
+                    endLine(eol);
+                }
+            }
             break;
+        }
         }
     }
     if (mode == Mode::String || mode == Mode::Character || mode == Mode::LineComment)
         mode = Mode::Code;
-    state.kind = mode == Mode::Comment ? Kind::Comment : mode == Mode::DocComment ? Kind::DocComment : Kind::Code;
-    return state;
+    return result(kindOf(mode));
 }
 
 State Cache::stateAt(qsizetype lineStart, bool unicodeLineEnds, const Bytes& bytes)
