@@ -47,7 +47,7 @@ struct Editor {
             char* text;
         } range{from, from + length, buffer.data()};
         send(Sci::SCI_GETSTYLEDTEXT, 0, reinterpret_cast<long>(&range));
-        for (long i = 0; i < length; ++i)
+        for (qsizetype i = 0; i < length; ++i)
             buffer[i] = buffer[2 * i + 1];
         return buffer.constData();
     }
@@ -80,10 +80,10 @@ void compare(const QString& path, const QByteArray& text, int stride, Counts& co
         const long to = line + Screen < lines ? far.send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(line + Screen)) : length;
         const char* got = far.styles(from, to - from);
         for (long at = from; at < to; ++at) {
-            if (got[at - from] != want[at]) {
+            if (got[at - from] != want[qsizetype(at)]) {
                 ++mismatches;
                 std::printf("MISMATCH %s: screen at line %ld, byte %ld: style %d, from the top %d\n", qPrintable(path),
-                    line + 1, at, got[at - from], want[at]);
+                    line + 1, at, got[at - from], want[qsizetype(at)]);
                 break;
             }
         }

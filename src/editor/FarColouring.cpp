@@ -60,19 +60,29 @@ bool FarColouring::colourLines(int first, int last)
     }
     const long styled = send(Sci::SCI_GETENDSTYLED);
     const long lines = send(Sci::SCI_GETLINECOUNT);
-    first = int(std::max<long>(first, send(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(styled)) + 1));
+    const int earliest = int(send(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(styled)) + 1);
+    first = std::max(first, earliest);
     last = int(std::min<long>(last, lines - 1));
     if (first > last)
         return false;
-    const long from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
-    const long to = last + 1 < lines ? send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(last + 1)) : send(Sci::SCI_GETLENGTH);
     const bool unicodeLineEnds = send(Sci::SCI_GETLINEENDTYPESACTIVE) & Sci::SC_LINE_END_TYPE_UNICODE;
-    const JavaLineStates::State state = states_.stateAt(from, unicodeLineEnds, [this](qsizetype at, qsizetype length) {
+    const auto bytes = [this](qsizetype at, qsizetype length) {
         return reinterpret_cast<const char*>(editor_.SendScintilla(Sci::SCI_GETRANGEPOINTER,
             static_cast<unsigned long>(at), static_cast<long>(length)));
-    });
+    };
+    // A line carried on from the one before is coloured from where that one starts.
+    constexpr int MostLinesCarried = 1000;
+    long from = 0;
+    JavaLineStates::State state{JavaLineStates::Kind::Continued};
+    for (int tries = 0; state.kind == JavaLineStates::Kind::Continued; ++tries, --first) {
+        if (first < earliest || tries > MostLinesCarried)
+            return false;
+        from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
+        state = states_.stateAt(from, unicodeLineEnds, bytes);
+    }
     if (state.kind == JavaLineStates::Kind::Unknown)
         return false;
+    const long to = last + 1 < lines ? send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(last + 1)) : send(Sci::SCI_GETLENGTH);
     // The lexer starts from the style of the byte before the line, and looks back from there for
     // the last character that is no space and no comment.
     // Between those two there are only spaces and comments, whatever an earlier colouring of a

@@ -91,13 +91,32 @@ struct Classes {
     }
 };
 constexpr Classes classes;
+
+// Where the backslash is that carries on the line whose line end ends just before at; -1 if none.
+qsizetype carryingBackslash(const char* data, qsizetype at)
+{
+    qsizetype eol = at - 1;
+    if (eol < 0)
+        return -1;
+    const auto c = static_cast<unsigned char>(data[eol]);
+    if (c == '\n' && eol > 0 && data[eol - 1] == '\r')
+        --eol;
+    else if (c == 0x85 && eol > 0 && static_cast<unsigned char>(data[eol - 1]) == 0xC2)
+        --eol;
+    else if ((c & 0xFE) == 0xA8 && eol > 1 && static_cast<unsigned char>(data[eol - 2]) == 0xE2)
+        eol -= 2;
+    else if (c != '\n' && c != '\r')
+        return -1;
+    return eol > 0 && data[eol - 1] == '\\' ? eol - 1 : -1;
+}
 } // namespace
 
 State scan(const char* data, qsizetype base, qsizetype length, State state, bool unicodeLineEnds,
     qsizetype every, std::vector<Checkpoint>& checkpoints, qsizetype& stoppedAt)
 {
-    if (state.kind == Kind::Unknown) {
+    if (state.kind == Kind::Unknown || state.kind == Kind::Continued) {
         stoppedAt = base;
+        state.kind = Kind::Unknown;
         return state;
     }
     const Class* of = classes.of[unicodeLineEnds ? 1 : 0];
@@ -107,7 +126,8 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
     qsizetype last = state.lastSignificant - base; // may be before data
     bool afterOperator = state.afterOperator;
     qsizetype lastCheckpoint = checkpoints.empty() ? base : checkpoints.back().position;
-    qsizetype lineStart = 0;
+    qsizetype lineStart = 0;   // the last line start the colouring could start at
+    qsizetype escaped = -1;    // a byte taken as escaped by the backslash before it
     const auto result = [&](Kind kind) {
         state.kind = kind;
         state.lastSignificant = last < -base ? -1 : base + last;
@@ -122,11 +142,16 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
         return m == Mode::Comment ? Kind::Comment : m == Mode::DocComment ? Kind::DocComment : Kind::Code;
     };
     qsizetype i = 0;
-    // A line end at i (of eol bytes): what ends with the line ends, and a checkpoint now and then.
+    // A line end at i of eol bytes. Strings, character literals and line comments end with it, unless
+    // a backslash carries the line on (what the colouring was in goes on into the next line, a word
+    // too, so colouring cannot start there); now and then the line start is kept as a checkpoint.
     const auto endLine = [&](qsizetype eol) {
+        const bool carried = i > 0 && data[i - 1] == '\\' && escaped != i - 1;
+        i += eol - 1;
+        if (carried)
+            return;
         if (mode != Mode::Comment && mode != Mode::DocComment)
             mode = Mode::Code;
-        i += eol - 1;
         lineStart = i + 1;
         if (base + lineStart - lastCheckpoint >= every && lineStart < length) {
             lastCheckpoint = base + lineStart;
@@ -152,9 +177,6 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
             }
             if (k == LineEnd || k == Wide) {
                 if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds)) {
-                    // A backslash before the line end carries the line on.
-                    if (i > lineStart && data[i - 1] == '\\')
-                        return giveUp(i);
                     endLine(eol);
                     break;
                 }
@@ -176,7 +198,7 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
             }
             if (k == Slash && (afterOperator || followsReturn(data, lineStart, i)))
                 return giveUp(i);
-            if (k == Stop || (k == At && next == '"') || (k == DoubleQuote && i > lineStart && data[i - 1] == 'R'))
+            if (k == Stop || (k == At && next == '"') || (k == DoubleQuote && i > 0 && data[i - 1] == 'R'))
                 return giveUp(i);
             if (k == SingleQuote && followsNumber(data, lineStart, i))
                 return giveUp(i);
@@ -193,8 +215,6 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
             const Class k = of[c];
             if (k == LineEnd || k == Wide) {
                 if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds)) {
-                    if (i > lineStart && data[i - 1] == '\\')
-                        return giveUp(i);
                     endLine(eol);
                     break;
                 }
@@ -203,7 +223,7 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
                 last = i;
             const auto next = static_cast<unsigned char>(i + 1 < length ? data[i + 1] : 0);
             if (k == Backslash && (next == '"' || next == '\'' || next == '\\'))
-                last = ++i;
+                last = escaped = ++i;
             else if (k == (mode == Mode::String ? DoubleQuote : SingleQuote))
                 mode = Mode::Code;
             break;
@@ -220,25 +240,26 @@ State scan(const char* data, qsizetype base, qsizetype length, State state, bool
             if (i + 1 < length && data[i + 1] == '/') {
                 mode = Mode::Code;
                 ++i;
+                lineStart = std::min(lineStart, i); // kept only as a lower bound inside comments
             }
             break;
         }
         case Mode::LineComment: {
             const Class k = of[c];
             if (k == LineEnd || k == Wide) {
-                if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds)) {
-                    if (i > lineStart && data[i - 1] == '\\')
-                        return giveUp(i);
+                if (const qsizetype eol = lineEndAt(data, i, length, unicodeLineEnds))
                     endLine(eol);
-                }
             }
             break;
         }
         }
     }
-    if (mode == Mode::String || mode == Mode::Character || mode == Mode::LineComment)
-        mode = Mode::Code;
-    return result(kindOf(mode));
+    if (mode == Mode::Comment || mode == Mode::DocComment)
+        return result(carryingBackslash(data, length) >= 0 ? Kind::Continued : kindOf(mode));
+    // Only a line start reached by an ordinary line end is one the colouring can start at.
+    if (lineStart != length && length > 0)
+        return result(Kind::Continued);
+    return result(Kind::Code);
 }
 
 State Cache::stateAt(qsizetype lineStart, bool unicodeLineEnds, const Bytes& bytes)

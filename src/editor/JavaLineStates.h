@@ -13,12 +13,14 @@
 // after an operator starts a regular expression for it), so that is kept too.
 //
 // The rules are the colouring's, not Java's: a text block's quotes are strings ending with their
-// line, as the colouring has them. Where the colouring does something line-spanning that the scan
-// does not follow (a '#' directive, a line continued by a backslash, a '/' it may take for a regular
-// expression, raw and verbatim strings), the scan gives up: from there on only colouring from the
-// start is right.
+// line, as the colouring has them, and a backslash at a line's end carries the line on. Where the
+// colouring does something line-spanning that the scan does not follow (a '#' directive, a '/' it may
+// take for a regular expression, raw and verbatim strings), the scan gives up: from there on only
+// colouring from the start is right.
 namespace JavaLineStates {
-enum class Kind : quint8 { Code, Comment, DocComment, Unknown };
+// Continued: the line before ends in a backslash, which the colouring takes as carrying it on: no
+// place to start colouring at.
+enum class Kind : quint8 { Code, Comment, DocComment, Continued, Unknown };
 
 struct State {
     Kind kind = Kind::Code;
