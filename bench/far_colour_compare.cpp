@@ -2,12 +2,15 @@
 // the whole file from the top, character by character:
 //
 //   build/rel/bench/far_colour_compare [--stride N] [--crlf] FOLDER_OR_FILE...
+//   build/rel/bench/far_colour_compare --jump FILE
 //
 // For every .java file, every Nth line (every line by default) is coloured as the first line of a
 // screen of 40 lines in a freshly loaded editor, and each byte's style is compared with the whole
 // colouring. --crlf converts the line ends first. Prints each mismatch and the counts: files, screens
 // coloured, screens left to the control (the scan gave up there), mismatches; and how fast the scan
-// finds the state at the end of all files put together.
+// finds the state at the end of all files put together. --jump times, inside the process (offscreen),
+// Ctrl+End in FILE until the first paint is done, and then compares the screen with colouring from
+// the top.
 #include "editor/EditorControl.h"
 #include "editor/FarColouring.h"
 #include "editor/JavaLineStates.h"
@@ -104,10 +107,40 @@ void compare(const QString& path, const QByteArray& text, int stride, Counts& co
 }
 } // namespace
 
+int jump(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    Editor editor(file.readAll());
+    editor.control.resize(1000, 700);
+    editor.control.show();
+    editor.control.viewport()->grab();
+    QElapsedTimer timer;
+    timer.start();
+    editor.send(Sci::SCI_DOCUMENTEND);
+    std::fprintf(stderr, "end %.1f ms\n", timer.nsecsElapsed()/1e6);
+    editor.control.viewport()->grab();
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    const long first = editor.send(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long from = editor.send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
+    const long length = editor.send(Sci::SCI_GETLENGTH);
+    const QByteArray got(editor.styles(from, length - from), length - from);
+    timer.restart();
+    editor.send(Sci::SCI_COLOURISE, 0, -1);
+    const double whole = double(timer.nsecsElapsed()) / 1e6;
+    const bool same = got == QByteArray(editor.styles(from, length - from), length - from);
+    std::printf("Ctrl+End to the first paint done: %.1f ms; the screen's colours %s colouring from the top (which "
+                "took %.0f ms)\n", ms, same ? "are those of" : "DIFFER FROM", whole);
+    return same ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args[0] == u"--jump")
+        return jump(args[1]);
     int stride = 1;
     bool crlf = false;
     QStringList paths;

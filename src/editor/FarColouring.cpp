@@ -7,6 +7,7 @@
 #include <QEvent>
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 using Sci = QsciScintillaBase;
@@ -45,6 +46,32 @@ void FarColouring::colourScreen()
     colourLines(int(std::max(0L, first - shown)), int(first + 2 * shown));
 }
 
+void FarColouring::reachEnd(long styled)
+{
+    // The lexer keeps a record for every line up to the last it has coloured: the first colouring far
+    // down a big text makes it fill (and move) an array of millions of them, which takes longer than
+    // the colouring. Colouring the text's last line once, while the scan runs (and then wiping those
+    // colours: nothing has coloured it yet), pays that while the scan runs, and once for all lines.
+    reachedEnd_ = true;
+    const auto send = [this](unsigned int message, unsigned long wParam = 0, long lParam = 0) {
+        return editor_.SendScintilla(message, wParam, lParam);
+    };
+    const long length = send(Sci::SCI_GETLENGTH);
+    const long lines = send(Sci::SCI_GETLINECOUNT);
+    long from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(lines - 1));
+    if (from == length && lines > 1)
+        from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(lines - 2));
+    if (from <= styled)
+        return;
+    // An operator before it keeps the lexer from looking back through all that is not coloured.
+    send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(from - 1));
+    send(Sci::SCI_SETSTYLING, 1, QsciLexerJava::Operator);
+    send(Sci::SCI_COLOURISE, static_cast<unsigned long>(from), length);
+    send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(from - 1));
+    send(Sci::SCI_SETSTYLING, static_cast<unsigned long>(length - from + 1), QsciLexerJava::Default);
+    send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(styled));
+}
+
 bool FarColouring::colourLines(int first, int last)
 {
     if (!qobject_cast<QsciLexerJava*>(editor_.lexer()))
@@ -56,6 +83,7 @@ bool FarColouring::colourLines(int first, int last)
     if (document != document_) {
         states_.clear();
         document_ = document;
+        reachedEnd_ = false;
         colouredFrom_ = colouredTo_ = 0;
     }
     const long styled = send(Sci::SCI_GETENDSTYLED);
@@ -66,27 +94,41 @@ bool FarColouring::colourLines(int first, int last)
     if (first > last)
         return false;
     const bool unicodeLineEnds = send(Sci::SCI_GETLINEENDTYPESACTIVE) & Sci::SC_LINE_END_TYPE_UNICODE;
-    const auto bytes = [this](qsizetype at, qsizetype length) {
-        return reinterpret_cast<const char*>(editor_.SendScintilla(Sci::SCI_GETRANGEPOINTER,
-            static_cast<unsigned long>(at), static_cast<long>(length)));
+    long from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
+    // All the text before the lines, in one piece; it stays where it is while nothing edits it.
+    const auto* text = reinterpret_cast<const char*>(send(Sci::SCI_GETRANGEPOINTER, 0, from));
+    const auto bytes = [text](qsizetype at, qsizetype) { return text + at; };
+    const auto stateAt = [&] {
+        try {
+            return states_.stateAt(from, unicodeLineEnds, bytes);
+        } catch (const std::bad_alloc&) {
+            states_.clear();
+            return JavaLineStates::State{JavaLineStates::Kind::Unknown};
+        }
     };
+    JavaLineStates::State state;
+    if (!reachedEnd_) {
+        // The scan reads only the text and the lexer writes only colours: the scan runs beside it.
+        std::thread scanning([&] { state = stateAt(); });
+        reachEnd(styled);
+        scanning.join();
+    } else {
+        state = stateAt();
+    }
     // A line carried on from the one before is coloured from where that one starts.
     constexpr int MostLinesCarried = 1000;
-    long from = 0;
-    JavaLineStates::State state{JavaLineStates::Kind::Continued};
-    for (int tries = 0; state.kind == JavaLineStates::Kind::Continued; ++tries, --first) {
-        if (first < earliest || tries > MostLinesCarried)
+    for (int tries = 0; state.kind == JavaLineStates::Kind::Continued; ++tries) {
+        if (--first < earliest || tries > MostLinesCarried)
             return false;
         from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
-        state = states_.stateAt(from, unicodeLineEnds, bytes);
+        state = stateAt();
     }
     if (state.kind == JavaLineStates::Kind::Unknown)
         return false;
     const long to = last + 1 < lines ? send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(last + 1)) : send(Sci::SCI_GETLENGTH);
     // The lexer starts from the style of the byte before the line, and looks back from there for
-    // the last character that is no space and no comment.
-    // Between those two there are only spaces and comments, whatever an earlier colouring of a
-    // text since changed left there.
+    // the last character that is no space and no comment. Between those two there are only spaces
+    // and comments, whatever an earlier colouring of a text since changed left there.
     if (state.lastSignificant >= styled) {
         send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(state.lastSignificant));
         send(Sci::SCI_SETSTYLING, 1, state.afterOperator ? QsciLexerJava::Operator : QsciLexerJava::Identifier);

@@ -30,9 +30,11 @@ protected:
 
 private:
     void colourScreen();
+    void reachEnd(long styled);
     QsciScintilla& editor_;
     JavaLineStates::Cache states_;
     const void* document_ = nullptr;
+    bool reachedEnd_ = false;
     qsizetype colouredFrom_ = 0;
     qsizetype colouredTo_ = 0;
 };
