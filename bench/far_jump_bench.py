@@ -12,6 +12,7 @@ the key, colouring in the background included.
   --tolvane BIN      a Tolvane binary (Release build); give it twice with --label to compare two
   --scite            SciTE on the same file, in the same run (apt-get install scite)
   --rounds N         alternating rounds (each editor once a round); medians are reported
+  --window WxH       the windows' size (900x600 by default)
 
 Usage: bench/far_jump_bench.py --tolvane build/rel/src/tolvane [--label after] [--tolvane OLD
        --label before] [--scite] [--size-mb 100] [--rounds 3] [--keep-shots DIR]
@@ -88,11 +89,18 @@ def wait_idle(pid, timeout):
         time.sleep(SAMPLE)
 
 
-def far_jump(command, title_regex, env, rows_forgiven, timeout, keep_shot=None):
+def far_jump(command, title_regex, env, rows_forgiven, timeout, size, keep_shot=None):
+    # A home of its own for every run: an editor that remembers where it was in the file (SciTE's
+    # session) would open at the end already.
+    home = tempfile.mkdtemp(prefix="home-", dir=env["HOME"])
+    env = dict(env, HOME=home, XDG_CONFIG_HOME=os.path.join(home, "config"))
     proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                             start_new_session=True)
     try:
         win = find_window(env, title_regex, proc, timeout)
+        wait_idle(proc.pid, timeout)
+        # The same size for every editor; a small window also keeps the captures quick.
+        subprocess.run(["xdotool", "windowsize", "--sync", win] + size.split("x"), env=env)
         wait_idle(proc.pid, timeout)
         subprocess.run(["xdotool", "windowactivate", "--sync", win], env=env)
         wait_idle(proc.pid, timeout)
@@ -135,6 +143,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--rows", type=int, default=60, help="rows a capture may differ by and still count as final")
     parser.add_argument("--timeout", type=float, default=120.0)
+    parser.add_argument("--window", default="900x600", help="the windows' size, WIDTHxHEIGHT")
     parser.add_argument("--keep-shots", help="a folder for a screenshot of each editor after the jump")
     args = parser.parse_args()
 
@@ -161,7 +170,7 @@ def main():
                 if args.keep_shots:
                     os.makedirs(args.keep_shots, exist_ok=True)
                     shot = os.path.join(args.keep_shots, f"{label.replace(' ', '-')}-{args.size_mb}MB.png")
-                figures = far_jump(command + [path], title, env, args.rows, args.timeout, shot)
+                figures = far_jump(command + [path], title, env, args.rows, args.timeout, args.window, shot)
                 results[label].append(figures)
                 print(f"  round {round_number + 1} {label:10} " + ", ".join(
                     f"{k} {v:.2f}" if isinstance(v, float) else f"{k} {v}" for k, v in figures.items()), flush=True)

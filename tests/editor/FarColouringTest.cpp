@@ -7,6 +7,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QFont>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -162,6 +163,10 @@ TEST(FarColouringTest, WhatIsShownAfterAFarJumpAndEditsIsColouredAsFromTheTop)
     editor.send(Sci::SCI_LINEUP);
     editor.send(Sci::SCI_ADDTEXT, 14, reinterpret_cast<long>("int b; /* c */"));
     expectScreenAsFromTheTop("after typing at the end");
+
+    // Enter there does not make the control colour everything before it first.
+    QTest::keyClick(&editor.component, Qt::Key_Return);
+    expectScreenAsFromTheTop("after Enter at the end");
 
     editor.send(Sci::SCI_INSERTTEXT, 10, reinterpret_cast<long>("/* "));
     editor.send(Sci::SCI_DOCUMENTEND);
