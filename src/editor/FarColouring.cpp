@@ -48,27 +48,37 @@ void FarColouring::colourScreen()
 
 void FarColouring::reachEnd(long styled)
 {
-    // The lexer keeps a record for every line up to the last it has coloured: the first colouring far
-    // down a big text makes it fill (and move) an array of millions of them, which takes longer than
-    // the colouring. Colouring the text's last line once, while the scan runs (and then wiping those
-    // colours: nothing has coloured it yet), pays that while the scan runs, and once for all lines.
+    // The lexer keeps a record for every line up to the last it has coloured, in an array it lets
+    // grow as a vector grows: the first colouring far down a big text fills millions of them and then
+    // moves them all to an array twice as long, which takes longer than the colouring. Colouring
+    // one line half way down and then the last line (and wiping those colours: nothing has coloured
+    // them yet) makes the array as long as it will ever be, with half the moving, and while the scan
+    // runs.
     reachedEnd_ = true;
     const auto send = [this](unsigned int message, unsigned long wParam = 0, long lParam = 0) {
         return editor_.SendScintilla(message, wParam, lParam);
     };
     const long length = send(Sci::SCI_GETLENGTH);
     const long lines = send(Sci::SCI_GETLINECOUNT);
-    long from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(lines - 1));
-    if (from == length && lines > 1)
-        from = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(lines - 2));
-    if (from <= styled)
-        return;
-    // An operator before it keeps the lexer from looking back through all that is not coloured.
-    send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(from - 1));
-    send(Sci::SCI_SETSTYLING, 1, QsciLexerJava::Operator);
-    send(Sci::SCI_COLOURISE, static_cast<unsigned long>(from), length);
-    send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(from - 1));
-    send(Sci::SCI_SETSTYLING, static_cast<unsigned long>(length - from + 1), QsciLexerJava::Default);
+    const auto colourAlone = [&](long from, long to) {
+        if (from <= styled || to <= from)
+            return;
+        // An operator before it keeps the lexer from looking back through all that is not coloured.
+        send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(from - 1));
+        send(Sci::SCI_SETSTYLING, 1, QsciLexerJava::Operator);
+        send(Sci::SCI_COLOURISE, static_cast<unsigned long>(from), to);
+        send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(from - 1));
+        send(Sci::SCI_SETSTYLING, static_cast<unsigned long>(to - from + 1), QsciLexerJava::Default);
+    };
+    const long half = lines / 2;
+    if (half > 0 && half + 1 < lines) {
+        colourAlone(send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(half)),
+            send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(half + 1)));
+    }
+    long last = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(lines - 1));
+    if (last == length && lines > 1)
+        last = send(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(lines - 2));
+    colourAlone(last, length);
     send(Sci::SCI_STARTSTYLING, static_cast<unsigned long>(styled));
 }
 
