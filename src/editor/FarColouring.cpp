@@ -7,6 +7,7 @@
 #include <QEvent>
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -32,8 +33,25 @@ bool FarColouring::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
+void FarColouring::forget()
+{
+    states_.clear();
+    reachedEnd_ = false;
+    colouredFrom_ = colouredTo_ = 0;
+}
+
+void FarColouring::noticeDocument()
+{
+    const auto* document = reinterpret_cast<const void*>(editor_.SendScintilla(Sci::SCI_GETDOCPOINTER));
+    if (document != document_) {
+        forget();
+        document_ = document;
+    }
+}
+
 void FarColouring::colourScreen()
 {
+    noticeDocument();
     const long first = editor_.SendScintilla(Sci::SCI_DOCLINEFROMVISIBLE, editor_.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE));
     const long shown = editor_.SendScintilla(Sci::SCI_LINESONSCREEN) + 1;
     const long from = editor_.SendScintilla(Sci::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
@@ -89,13 +107,7 @@ bool FarColouring::colourLines(int first, int last)
     const auto send = [this](unsigned int message, unsigned long wParam = 0, long lParam = 0) {
         return editor_.SendScintilla(message, wParam, lParam);
     };
-    const void* document = reinterpret_cast<const void*>(send(Sci::SCI_GETDOCPOINTER));
-    if (document != document_) {
-        states_.clear();
-        document_ = document;
-        reachedEnd_ = false;
-        colouredFrom_ = colouredTo_ = 0;
-    }
+    noticeDocument();
     const long styled = send(Sci::SCI_GETENDSTYLED);
     const long lines = send(Sci::SCI_GETLINECOUNT);
     const int earliest = int(send(Sci::SCI_LINEFROMPOSITION, static_cast<unsigned long>(styled)) + 1);
@@ -119,9 +131,15 @@ bool FarColouring::colourLines(int first, int last)
     JavaLineStates::State state;
     if (!reachedEnd_) {
         // The scan reads only the text and the lexer writes only colours: the scan runs beside it.
-        std::thread scanning([&] { state = stateAt(); });
+        std::thread scanning;
+        try {
+            scanning = std::thread([&] { state = stateAt(); });
+        } catch (const std::system_error&) {
+            state = stateAt();
+        }
         reachEnd(styled);
-        scanning.join();
+        if (scanning.joinable())
+            scanning.join();
     } else {
         state = stateAt();
     }

@@ -22,6 +22,8 @@ public:
     // Colours the document lines first..last (the control's lines) when they start beyond what the
     // control has coloured; false when it leaves them to the control.
     bool colourLines(int first, int last);
+    // Another text came in whole (a load): nothing found in the one before holds for it.
+    void forget();
     // Whether the bytes [from, to) hold colours got by colourLines that still stand.
     bool covers(qsizetype from, qsizetype to) const { return from >= colouredFrom_ && to <= colouredTo_; }
 
@@ -30,6 +32,7 @@ protected:
 
 private:
     void colourScreen();
+    void noticeDocument();
     void reachEnd(long styled);
     QsciScintilla& editor_;
     JavaLineStates::Cache states_;

@@ -171,5 +171,10 @@ TEST(FarColouringTest, WhatIsShownAfterAFarJumpAndEditsIsColouredAsFromTheTop)
     editor.send(Sci::SCI_INSERTTEXT, 10, reinterpret_cast<long>("/* "));
     editor.send(Sci::SCI_DOCUMENTEND);
     expectScreenAsFromTheTop("after opening a comment far above");
+
+    // Another file opened in its place: nothing found in the first one holds for it.
+    editor.control.loadUtf8("/*\n" + text);
+    editor.send(Sci::SCI_DOCUMENTEND);
+    expectScreenAsFromTheTop("in the next file opened");
 }
 } // namespace
