@@ -32,7 +32,7 @@ SAMPLE = 0.005
 
 def generate_java(path, size_mb):
     """A plausible Java source of about size_mb MiB: many classes, methods, comments, strings."""
-    target = size_mb * 1024 * 1024
+    target = int(size_mb * 1024 * 1024)
     chunk = []
     n = 0
     written = 0
@@ -76,10 +76,10 @@ def cpu_seconds(pid):
     return total / 1e9
 
 
-def rss_bytes(pid):
+def rss_bytes(pid, field="VmRSS"):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1]) * 1024
     return 0
 
@@ -123,10 +123,12 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
                                    f"but was still busy {timeout:.0f} s after start")
             time.sleep(SAMPLE)
         rss = rss_bytes(proc.pid)
+        # The heap and the other private memory: what the text, its styles and indexes take.
+        anon = rss_bytes(proc.pid, "RssAnon")
         cpu_before = cpu_seconds(proc.pid)
         time.sleep(idle_seconds)
         idle_cpu = ((cpu_seconds(proc.pid) - cpu_before) / idle_seconds * 100.0) if idle_seconds > 0 else None
-        return {"window": shown - start, "open": idle_at - start, "cpu": idle_cpu_at, "rss": rss,
+        return {"window": shown - start, "open": idle_at - start, "cpu": idle_cpu_at, "rss": rss, "anon": anon,
                 "idle_cpu_percent": idle_cpu}
     finally:
         try:
@@ -162,6 +164,20 @@ def start_display(workdir):
     raise RuntimeError("no free X display")
 
 
+def start_session_bus(env):
+    """A private session bus, as every desktop session has: without one, a toolkit that asks for it
+    starts one of its own (dbus-launch --autolaunch) and the editor waits for it. Returns its pid."""
+    out = subprocess.run(["dbus-launch", "--sh-syntax"], env=env, capture_output=True, text=True, check=True).stdout
+    pid = None
+    for part in out.replace("\n", ";").split(";"):
+        part = part.strip()
+        if part.startswith("DBUS_SESSION_BUS_ADDRESS="):
+            env["DBUS_SESSION_BUS_ADDRESS"] = part.split("=", 1)[1].strip("'")
+        if part.startswith("DBUS_SESSION_BUS_PID="):
+            pid = int(part.split("=", 1)[1])
+    return pid
+
+
 def editors(tolvane, peers, workdir):
     result = [("tolvane", [tolvane], lambda base: "Tolvane 1\\.0- .*" + base.replace(".", "\\."),
                "Tolvane 2000")]
@@ -177,24 +193,30 @@ def editors(tolvane, peers, workdir):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tolvane", required=True, help="the tolvane binary (a Release build)")
-    parser.add_argument("--size-mb", type=int, default=20)
+    parser.add_argument("--size-mb", type=float, default=20, help="the file's size in MiB (0.01 for 10 KiB)")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--peers", default="scite,geany")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
     parser.add_argument("--timeout", type=float, default=180.0,
                         help="seconds an editor may take to open the file before it is given up on")
     parser.add_argument("--json", help="also write the figures to this file")
+    parser.add_argument("--no-session-bus", action="store_true",
+                        help="start the editors without a session bus (they may start one themselves)")
     args = parser.parse_args()
 
     workdir = tempfile.mkdtemp(prefix="tolvane-open-bench-")
     display, xvfb, wm = start_display(workdir)
+    bus = None
     try:
         env = dict(os.environ, DISPLAY=display, HOME=workdir, NO_AT_BRIDGE="1",
                    XDG_CONFIG_HOME=os.path.join(workdir, "config"), ASAN_OPTIONS="detect_leaks=0")
         env.pop("QT_QPA_PLATFORM", None)
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        bus = None if args.no_session_bus else start_session_bus(env)
         big = os.path.join(workdir, f"Big{args.size_mb}MB.java")
         size = generate_java(big, args.size_mb)
-        print(f"file: {big}, {size} bytes; display {display}; window manager: {'openbox' if wm else 'none'}")
+        print(f"file: {big}, {size} bytes; display {display}; window manager: {'openbox' if wm else 'none'}; "
+              f"session bus: {'none' if args.no_session_bus else 'private'}")
 
         figures = {}
         contenders = editors(os.path.abspath(args.tolvane), args.peers.split(","), workdir)
@@ -228,6 +250,7 @@ def main():
                 "empty_open_s": empties[name]["open"],
                 "empty_cpu_s": empties[name]["cpu"],
                 "rss_bytes": first["rss"],
+                "anon_median_bytes": statistics.median(r["anon"] for r in runs[name]),
                 "rss_empty_bytes": empties[name]["rss"],
                 "rss_over_empty_per_file_byte": (first["rss"] - empties[name]["rss"]) / size,
                 "idle_cpu_percent": first["idle_cpu_percent"],
@@ -237,7 +260,8 @@ def main():
                   f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s; "
                   f"empty editor {entry['empty_open_s']:.3f} s, CPU {entry['empty_cpu_s']:.3f} s)\n"
                   f"         rss {entry['rss_bytes'] / 2**20:.1f} MiB (empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, "
-                  f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file)  "
+                  f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file); "
+                  f"anonymous {entry['anon_median_bytes'] / 2**20:.1f} MiB\n         "
                   f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core")
             sys.stdout.flush()
 
@@ -246,10 +270,24 @@ def main():
             ratio = figures["tolvane"]["open_median_s"] / min(peers)
             figures["open_ratio_to_fastest_peer"] = ratio
             print(f"tolvane / fastest peer: {ratio:.2f}")
+        if "open_median_s" in figures.get("scite", {}) and "open_median_s" in figures.get("tolvane", {}):
+            ours, theirs = figures["tolvane"], figures["scite"]
+            figures["ratios_to_scite"] = {
+                "open": ours["open_median_s"] / theirs["open_median_s"],
+                "cpu_to_idle": ours["cpu_to_idle_median_s"] / theirs["cpu_to_idle_median_s"],
+                "anonymous_memory": ours["anon_median_bytes"] / theirs["anon_median_bytes"],
+            }
+            print("tolvane / scite: " + ", ".join(f"{k} {v:.2f}" for k, v in figures["ratios_to_scite"].items())
+                  + f"; load {os.getloadavg()[0]:.2f}")
         if args.json:
             with open(args.json, "w") as f:
                 json.dump(figures, f, indent=2)
     finally:
+        if bus:
+            try:
+                os.kill(bus, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
         if wm:
             wm.kill()
             wm.wait()

@@ -18,10 +18,12 @@ process goes idle.
                     that holds the window does
   --limit-open S, --limit-answer MS
                     exit with 1 when the window shows later than S seconds or an answer takes longer
+  --peers scite     also run SciTE (Debian package scite, a benchmark tool only) on the same file, in
+                    alternating rounds (--rounds), and give each step's CPU as a ratio to SciTE's
 
 Usage: bench/typing_bench.py --tolvane build-rel/src/tolvane [--size-mb 100] [--shape lines]
        [--bus] [--replace-all FIND REPLACEMENT] [--answer] [--limit-open S] [--limit-answer MS]
-       [--repeat 5] [--json out.json]
+       [--repeat 5] [--peers scite] [--rounds 3] [--json out.json]
 """
 
 import argparse
@@ -120,7 +122,7 @@ def window_of(env, title_regex, proc, timeout):
     start = time.monotonic()
     while time.monotonic() - start < timeout:
         if proc.poll() is not None:
-            raise RuntimeError(f"tolvane exited with {proc.returncode}")
+            raise RuntimeError(f"the editor exited with {proc.returncode}")
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title_regex], env=env,
                                capture_output=True, text=True).stdout.split()
         if found:
@@ -168,17 +170,39 @@ def start_bus(env, workdir):
     return stop
 
 
-def run(args, env, path):
+def anon_mib(pid):
+    """Anonymous resident memory (the heap: text, styles, indexes), the figure a file's size drives."""
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("RssAnon:"):
+                return round(int(line.split()[1]) / 1024, 1)
+    return None
+
+
+def editor_command(name, args, path):
+    """The command line and the title that tells its window has the file."""
+    base = os.path.basename(path).replace(".", "\\.")
+    if name == "scite":
+        return ["scite", path], base + ".*SciTE"
+    return [os.path.abspath(args.tolvane), path], "Tolvane 1\\.0- "
+
+
+def run(args, env, path, name="tolvane"):
     figures = {}
+    command, title = editor_command(name, args, path)
+    # A fresh state folder every run: the record of the unsaved edits a killed run leaves behind
+    # would have the next one start by offering to recover them.
+    env = dict(env, XDG_STATE_HOME=tempfile.mkdtemp(prefix="state-", dir=os.path.dirname(path)))
     start = time.monotonic()
-    proc = subprocess.Popen([os.path.abspath(args.tolvane), path], env=env, stdout=subprocess.DEVNULL,
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, start_new_session=True)
     listener = None
     try:
-        win, shown = window_of(env, "Tolvane 1\\.0- ", proc, args.timeout)
+        win, shown = window_of(env, title, proc, args.timeout)
         busy, _ = wait_idle(proc.pid, start, args.timeout)
         figures["window shows (s)"] = round(shown - start, 2)
         figures["open, until idle (s)"] = round(busy, 2)
+        figures["anonymous memory (MiB)"] = anon_mib(proc.pid)
         if args.bus:
             heard = os.path.join(os.path.dirname(path), "heard.txt")
             listener = subprocess.Popen([A11Y_PY, "-c", LISTENER, str(proc.pid), heard], env=env, stdout=subprocess.PIPE,
@@ -186,24 +210,27 @@ def run(args, env, path):
             listener.stdout.readline()
             wait_idle(proc.pid, time.monotonic(), args.timeout)
         answers = []
+        # Keys go to the focused window as real input (XTEST): GTK drops keys sent to a window.
+        subprocess.run(["xdotool", "windowactivate", "--sync", win], env=env)
         for label, keys in STEPS:
             walls, cpus = [], []
             for _ in range(args.repeat if label not in ("ctrl+end", "ctrl+home", "undo") else 1):
                 for key in keys[:-1]:
-                    subprocess.run(["xdotool", "key", "--window", win, key], env=env, check=True)
+                    subprocess.run(["xdotool", "key", key], env=env, check=True)
                     wait_idle(proc.pid, time.monotonic(), args.timeout)
                 cpu_start = cpu_seconds(proc.pid)
                 step_start = time.monotonic()
-                subprocess.run(["xdotool", "key", "--window", win, keys[-1]], env=env, check=True)
-                if args.answer:
+                subprocess.run(["xdotool", "key", keys[-1]], env=env, check=True)
+                if args.answer and name == "tolvane":
                     answers.append(answer_ms(env, proc, win, args.timeout))
                 wall, cpu = wait_idle(proc.pid, step_start, args.timeout)
                 walls.append(wall * 1000)
                 cpus.append((cpu - cpu_start) * 1000)
-            figures[label] = {"busy ms": round(statistics.median(walls)), "cpu ms": round(statistics.median(cpus), 1)}
-            if args.answer:
+            figures[label] = {"busy ms": round(statistics.median(walls)), "cpu ms": round(statistics.median(cpus), 1),
+                              "first cpu ms": round(cpus[0], 1)}
+            if args.answer and name == "tolvane":
                 figures[label]["answers in ms"] = round(max(answers[-(len(walls)):]))
-        if args.replace_all:
+        if args.replace_all and name == "tolvane":
             # Edit > Replace..., the find and replacement texts, then Replace All: busy until the
             # message that tells the count has shown and the program is idle again.
             find, replacement = args.replace_all
@@ -233,6 +260,20 @@ def run(args, env, path):
                 p.wait()
 
 
+def median_figures(runs):
+    """Each figure's median over the rounds (a step's figures one by one)."""
+    result = {}
+    for label, value in runs[0].items():
+        values = [run[label] for run in runs if label in run]
+        if isinstance(value, dict):
+            result[label] = {key: round(statistics.median(v[key] for v in values), 1) for key in value}
+        elif isinstance(value, (int, float)) and value is not None:
+            result[label] = round(statistics.median(values), 2)
+        else:
+            result[label] = value
+    return result
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--tolvane", required=True, help="the tolvane binary (a Release build)")
@@ -246,6 +287,8 @@ def main():
     parser.add_argument("--limit-open", type=float, help="fail if the window shows later (s)")
     parser.add_argument("--limit-answer", type=float, help="fail if an answer takes longer (ms; with --answer)")
     parser.add_argument("--repeat", type=int, default=5)
+    parser.add_argument("--peers", default="", help="scite: run it too, in alternating rounds")
+    parser.add_argument("--rounds", type=int, default=1, help="rounds over the editors; medians are reported")
     parser.add_argument("--timeout", type=float, default=300.0)
     parser.add_argument("--json")
     args = parser.parse_args()
@@ -262,12 +305,28 @@ def main():
         path = os.path.join(workdir, f"Big{args.size_mb}MB.java")
         size = {"lines": generate_java, "one-line": one_line_java, "mixed": mixed_java}[args.shape](path, args.size_mb)
         print(f"file: {size} bytes, {args.shape}; accessibility bus {'on' if args.bus else 'off'}")
-        figures = run(args, env, path)
-        for label, value in figures.items():
-            print(f"  {label:22} {value}")
+        names = ["tolvane"] + [p for p in args.peers.split(",") if p == "scite" and shutil.which("scite")]
+        rounds = {name: [] for name in names}
+        # Round robin, so that whatever else the machine does falls on every editor alike.
+        for i in range(args.rounds):
+            for name in (names if i % 2 == 0 else list(reversed(names))):
+                rounds[name].append(run(args, env, path, name))
+        everyone = {name: median_figures(runs) for name, runs in rounds.items()}
+        figures = everyone["tolvane"]
+        for name, values in everyone.items():
+            print(f"{name}, median of {args.rounds} round(s); load {os.getloadavg()[0]:.2f}")
+            for label, value in values.items():
+                print(f"  {label:22} {value}")
+        if "scite" in everyone:
+            print("tolvane / scite, CPU per step:")
+            for label, value in figures.items():
+                peer = everyone["scite"].get(label)
+                if isinstance(value, dict) and isinstance(peer, dict) and peer["cpu ms"] > 0:
+                    print(f"  {label:22} {value['cpu ms'] / peer['cpu ms']:.2f}")
         if args.json:
             with open(args.json, "w") as out:
-                json.dump({"size": size, "shape": args.shape, "bus": args.bus, "figures": figures}, out, indent=2)
+                json.dump({"size": size, "shape": args.shape, "bus": args.bus, "figures": figures,
+                           "editors": everyone, "load": os.getloadavg()[0]}, out, indent=2)
         over = []
         if args.limit_open is not None and figures["window shows (s)"] > args.limit_open:
             over.append(f"the window showed after {figures['window shows (s)']} s")

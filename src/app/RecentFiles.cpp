@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 namespace {
 // Longer paths are shortened in the menu, keeping the start and the file name.
@@ -54,11 +56,22 @@ bool RecentFiles::remove(const QString& path)
 bool RecentFiles::store(const QStringList& list) const
 {
     QDir().mkpath(QFileInfo(storePath_).absolutePath());
-    QSaveFile file(storePath_);
-    if (!file.open(QIODevice::WriteOnly))
+    // Replaced whole by a rename, so no window ever reads half a list. Not flushed to the disk: that
+    // held the window for as long as the disk took, at every open and save (90 ms on a busy one), and
+    // a list of recent files is not worth it.
+    // A store that is a link (a dotfiles folder) stays one: its target is replaced.
+    const QFileInfo info(storePath_);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : storePath_;
+    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
+    if (!file.open())
         return false;
-    file.write(list.join(u'\n').toUtf8() + '\n');
-    return file.commit();
+    const QByteArray bytes = list.join(u'\n').toUtf8() + '\n';
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return false;
+    file.setAutoRemove(false); // it is the store now
+    return true;
 }
 
 QStringList withRecentFile(QStringList list, const QString& path, int max)

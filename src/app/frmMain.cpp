@@ -2,6 +2,7 @@
 
 #include "ChangedOnDiskBar.h"
 #include "RecentFiles.h"
+#include "StatusPanel.h"
 
 #include "about/About.h"
 #include "document/Document.h"
@@ -300,17 +301,15 @@ void frmMain::createToolBar()
 
 void frmMain::createStatusBar()
 {
-    caretPanel_ = new QLabel(this);
+    caretPanel_ = new StatusPanel(DialogLayout::px(2000), this);
     caretPanel_->setObjectName(QStringLiteral("StatusBar1Panel1"));
     caretPanel_->setAccessibleName(QStringLiteral("Caret position"));
-    clockPanel_ = new QLabel(this);
+    clockPanel_ = new StatusPanel(DialogLayout::px(2000), this);
     clockPanel_->setObjectName(QStringLiteral("StatusBar1Panel2"));
     clockPanel_->setAccessibleName(QStringLiteral("Date and time"));
     // Two panels side by side from the left, each 2000 twips wide unless its text needs more.
-    for (QLabel* panel : {caretPanel_, clockPanel_}) {
-        panel->setMinimumWidth(DialogLayout::px(2000));
+    for (QLabel* panel : {caretPanel_, clockPanel_})
         statusBar()->addWidget(panel);
-    }
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(DialogLayout::px(360));
     // The checker's count is news of its own, at the far end of the bar.
@@ -324,18 +323,12 @@ QLabel* frmMain::statusPanel(int index) const
 
 void frmMain::Timer1_Timer()
 {
-    const QString now = generalDateTimeText(host_.clock->Now());
-    if (clockPanel_->text() != now) {
-        clockPanel_->setText(now);
-        // A label's accessible name hides its text from screen readers; the text goes with it as the description.
-        clockPanel_->setAccessibleDescription(now);
-    }
+    clockPanel_->showText(generalDateTimeText(host_.clock->Now()));
 }
 
 void frmMain::updateCaretPanel()
 {
-    caretPanel_->setText(QStringLiteral("Line %1, Col %2").arg(text1_->caretLine()).arg(text1_->caretColumn()));
-    caretPanel_->setAccessibleDescription(caretPanel_->text());
+    caretPanel_->showText(QStringLiteral("Line %1, Col %2").arg(text1_->caretLine()).arg(text1_->caretColumn()));
 }
 
 void frmMain::Text1_Change()

@@ -11,6 +11,7 @@ class EditorControl;
 class JavaTools;
 class QAction;
 class QLabel;
+class StatusPanel;
 class QMenu;
 class RecentFiles;
 class QTimer;
@@ -112,8 +113,8 @@ private:
     std::unique_ptr<Document> document_;
     std::unique_ptr<JavaTools> javaTools_;
     QToolBar* toolbar1_ = nullptr;
-    QLabel* caretPanel_ = nullptr;
-    QLabel* clockPanel_ = nullptr;
+    StatusPanel* caretPanel_ = nullptr;
+    StatusPanel* clockPanel_ = nullptr;
     QTimer* timer1_ = nullptr;
     ChangedOnDiskBar* diskBar_ = nullptr;
     QMenu* mnuFile_ = nullptr;

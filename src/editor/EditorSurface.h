@@ -31,6 +31,7 @@ public:
 
     QString Text() const;
     void setText(const QString& text) override;
+    void setLexer(QsciLexer* lexer = nullptr) override;
     // Text decoded into buffer, which the caller keeps from one call to the next so that a long
     // document does not take fresh memory every time; the view is valid until buffer changes.
     QStringView decodeText(QString& buffer) const;
@@ -239,6 +240,7 @@ private:
     bool popupFitsAt(qsizetype offset) const;
 
     void adoptDocument(void* document);
+    void keepFoldingOff();
     void loadByAppending(const QByteArray& utf8);
     void reattachLexer();
     QByteArray characterSet(unsigned int message) const;

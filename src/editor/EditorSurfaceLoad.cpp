@@ -21,6 +21,10 @@ public:
 
 namespace {
 constexpr int KeywordSetMax = 8; // the highest keyword set number Scintilla knows
+// Room left after the text. The buffer must keep a gap of two bytes at least: reading the text
+// whole (utf8View) otherwise grows it by a sixth first, which at 100 MB is 17 MB more memory and a
+// copy of the whole text. A few pages more let the first keystrokes in without growing it either.
+constexpr qsizetype LoadSlack = 16 * 1024;
 } // namespace
 
 std::unique_ptr<EditorSurface::PreparedLoad> EditorSurface::prepareLoad(qsizetype expectedBytes)
@@ -28,7 +32,7 @@ std::unique_ptr<EditorSurface::PreparedLoad> EditorSurface::prepareLoad(qsizetyp
     // A document filled off screen has no one watching it: no modification notices per insertion,
     // no accessibility events carrying the whole text, no redraws. That makes it the fast way in.
     auto* loader = reinterpret_cast<ILoader*>(SendScintilla(SCI_CREATELOADER,
-        static_cast<unsigned long>(std::max<qsizetype>(expectedBytes, 0) + 1), long(SC_DOCUMENTOPTION_DEFAULT)));
+        static_cast<unsigned long>(std::max<qsizetype>(expectedBytes, 0) + LoadSlack), long(SC_DOCUMENTOPTION_DEFAULT)));
     std::unique_ptr<PreparedLoad> load(new PreparedLoad(*this, loader));
     // Only a lexer lets the control take the separators as line ends.
     load->allowPieces_ = lexer() != nullptr;
@@ -144,8 +148,7 @@ void EditorSurface::reattachLexer()
         SendScintilla(SCI_SETLEXERLANGUAGE, 0UL, lexer->lexer());
     else
         SendScintilla(SCI_SETLEXER, static_cast<unsigned long>(lexer->lexerId()));
-    SendScintilla(SCI_SETPROPERTY, "fold", "1");
-    SendScintilla(SCI_SETPROPERTY, "fold.html", "1");
+    keepFoldingOff();
     // Which line ends the document takes depends on its lexer (LongLines).
     allowLineEnds();
     for (int set = 0; set <= KeywordSetMax; ++set) {
@@ -153,4 +156,18 @@ void EditorSurface::reattachLexer()
         SendScintilla(SCI_SETKEYWORDS, static_cast<unsigned long>(set), keywords ? keywords : "");
     }
     lexer->refreshProperties();
+}
+
+void EditorSurface::setLexer(QsciLexer* lexer)
+{
+    QsciScintilla::setLexer(lexer);
+    keepFoldingOff();
+}
+
+void EditorSurface::keepFoldingOff()
+{
+    // Nothing here folds, yet a lexer told to fold keeps a level for every line of the text as it
+    // colours: 16 MB at 100 MB of text, and time on every slice of colouring. The colours do not
+    // depend on it.
+    SendScintilla(SCI_SETPROPERTY, "fold", "0");
 }

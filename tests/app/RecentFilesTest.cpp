@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -103,6 +104,24 @@ TEST_F(FileMenuTest, ARecentFileOpensAfterTheSaveQuestionAndAMissingOneIsDropped
     EXPECT_TRUE(host.messageBox->calls.last().text.startsWith("/p/B.java cannot be found"));
     EXPECT_EQ(window.document().CurrentFileName(), "/p/A.java");
     EXPECT_EQ(window.recentFiles(), QStringList{"/p/A.java"});
+}
+
+TEST(RecentFileList, StoreIsReplacedWholeAndALinkStaysALink)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("dotfiles/recent-files"));
+    const QString link = dir.filePath(QStringLiteral("config/recent-files"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("dotfiles"))));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("config"))));
+    ASSERT_TRUE(QFile::link(target, link));
+    RecentFiles recent(link);
+    EXPECT_TRUE(recent.add(QStringLiteral("/a/A.java")));
+    EXPECT_TRUE(recent.add(QStringLiteral("/b/B.java")));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(RecentFiles(target).files(), (QStringList{"/b/B.java", "/a/A.java"}));
+    // Nothing is left beside the store once it is written.
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("dotfiles"))).entryList(QDir::Files), QStringList{"recent-files"});
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("config"))).entryList(QDir::Files | QDir::System), QStringList{"recent-files"});
 }
 
 TEST(RecentFileList, StoreSurvivesDamageAndOddNames)
