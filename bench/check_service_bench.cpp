@@ -9,6 +9,7 @@
 #include "host/HostServices.h"
 #include "javatools/CheckWhileTyping.h"
 #include "javatools/CompileService.h"
+#include "javatools/JavaLookup.h"
 #include "javatools/JavaTools.h"
 
 #include <benchmark/benchmark.h>
@@ -116,7 +117,11 @@ struct Setup {
         uiMs = threadCpuMs() - cpu;
         return true;
     }
-    HostServices host = makeQtHost();
+    HostServices host = [] {
+        HostServices made = makeQtHost();
+        made.checkServiceCommand = [] { return checkServiceCommand(); }; // as the program's start sets it
+        return made;
+    }();
     frmMain window{host};
     EditorControl& editor = window.Text1();
     CheckWhileTyping& checker = window.javaTools().checkWhileTyping();

@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "host/HostServices.h"
 #include "javatools/InteractionsPane.h"
+#include "javatools/JavaLookup.h"
 #include "javatools/JavaTools.h"
 
 #include <benchmark/benchmark.h>
@@ -40,6 +41,7 @@ bool doAndWait(InteractionsPane& sender, Signal signal, const std::function<void
 void BM_PaneReadyAfterOpening(benchmark::State& state)
 {
     HostServices host = makeQtHost();
+    host.interactionsServiceCommand = [] { return interactionsServiceCommand(); }; // as the program's start sets it
     for (auto _ : state) {
         frmMain window(host);
         InteractionsPane& pane = window.javaTools().interactions();
@@ -47,7 +49,8 @@ void BM_PaneReadyAfterOpening(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         if (!doAndWait(pane, &InteractionsPane::sessionReady, [&] { pane.open(); })) {
-            state.SkipWithError("the session never became ready");
+            const std::string said = "the session never became ready: " + pane.transcript()->toPlainText().toStdString();
+            state.SkipWithError(said.c_str());
             return;
         }
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
@@ -57,6 +60,7 @@ void BM_PaneReadyAfterOpening(benchmark::State& state)
 void BM_PaneWarmExpression(benchmark::State& state)
 {
     HostServices host = makeQtHost();
+    host.interactionsServiceCommand = [] { return interactionsServiceCommand(); }; // as the program's start sets it
     frmMain window(host);
     InteractionsPane& pane = window.javaTools().interactions();
     pane.setHistoryFile(QString());

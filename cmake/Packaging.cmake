@@ -33,6 +33,20 @@ install(FILES ${TOLVANE_MAN_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # The compile service of Check While Typing; the program looks for it in ../share/tolvane.
 if(TARGET tolvane_check_service)
   install_jar(tolvane_check_service DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
+  install_jar(tolvane_interactions_agent DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane)
+  # Its class-data archive must be made where the jar lies: on install, unless staged (a package's
+  # files are staged; the package makes it when it is installed).
+  install(PROGRAMS ${TOLVANE_CLASS_ARCHIVE_SCRIPT} DESTINATION ${CMAKE_INSTALL_DATADIR}/tolvane
+          RENAME make-class-archive)
+  install(CODE "if(NOT DEFINED ENV{DESTDIR} OR \"\$ENV{DESTDIR}\" STREQUAL \"\")
+    execute_process(COMMAND sh \"${TOLVANE_CLASS_ARCHIVE_SCRIPT}\"
+                    \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/tolvane/tolvane-check.jar\")
+  endif()")
+  configure_file(${TOLVANE_RESOURCES}/debian/postinst.in ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst @ONLY)
+  configure_file(${TOLVANE_RESOURCES}/debian/prerm.in ${CMAKE_CURRENT_BINARY_DIR}/debian/prerm @ONLY)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+      ${CMAKE_CURRENT_BINARY_DIR}/debian/postinst ${CMAKE_CURRENT_BINARY_DIR}/debian/prerm)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE

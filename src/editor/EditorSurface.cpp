@@ -2,6 +2,7 @@
 
 #include "EditorAccessible.h"
 #include "EditorControl.h"
+#include "FarColouring.h"
 #include "LongLines.h"
 
 #include <Qsci/qscilexer.h>
@@ -303,12 +304,14 @@ void EditorSurface::keyPressEvent(QKeyEvent* event)
     }
     // Indenting after a brace reads the styles of the text before the caret. Keys that arrive faster
     // than the control paints (a busy machine, a paste of keystrokes) would find that text unstyled.
-    // Only the keys that indent need it: colouring up to a caret far down a big file takes long.
+    // Only the keys that indent need it: colouring up to a caret far down a big file takes long, and
+    // after a far jump the lines before the caret already have their colours (FarColouring).
     const QString typed = event->text();
     if (typed == u"\r" || typed == u"\n" || typed == u"{" || typed == u"}") {
         const auto caret = SendScintilla(SCI_GETCURRENTPOS);
         const auto styled = SendScintilla(SCI_GETENDSTYLED);
-        if (styled < caret)
+        const auto lineAbove = std::max(0L, SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(caret)) - 1);
+        if (styled < caret && !farColouring_->covers(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(lineAbove)), caret))
             SendScintilla(SCI_COLOURISE, static_cast<unsigned long>(styled), static_cast<long>(caret));
     }
     if (pieces_ && hasLineSeparator(event->text())) {
@@ -508,6 +511,8 @@ EditorSurface::EditorSurface(QWidget* parent) : QsciScintilla(parent)
     // Colouring a big file up to a far place (Ctrl+End) would hold the window for as long as it takes:
     // the text before what is shown is coloured in slices between events instead.
     SendScintilla(SCI_SETIDLESTYLING, static_cast<unsigned long>(SC_IDLESTYLING_TOVISIBLE));
+    // What is shown that far is coloured at once all the same.
+    farColouring_ = new FarColouring(*this);
     // The notices before each change tell what a text shown in pieces loses (noteEdit).
     SendScintilla(SCI_SETMODEVENTMASK,
         static_cast<unsigned long>(SendScintilla(SCI_GETMODEVENTMASK) | SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE));

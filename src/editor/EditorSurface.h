@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+class FarColouring;
 class QPrinter;
 
 // The editing component inside EditorControl, which alone sees it. It keeps UTF-8, in pieces for very
@@ -235,6 +236,7 @@ private:
     std::vector<AccessibleEdit> accessibleEdits_;
     QStringList listItems_;
     const QEvent* leftToParent_ = nullptr; // a key or input event this component did not take
+    FarColouring* farColouring_ = nullptr;
     bool popupFitsAt(qsizetype offset) const;
 
     void adoptDocument(void* document);

@@ -1,6 +1,7 @@
 // Whole texts coming in: filled off screen (on any thread) and shown in one step.
 #include "EditorSurface.h"
 
+#include "FarColouring.h"
 #include "LongLines.h"
 
 #include <Qsci/qscilexer.h>
@@ -121,6 +122,7 @@ void EditorSurface::adoptDocument(void* document)
     const QByteArray punctuationChars = characterSet(SCI_GETPUNCTUATIONCHARS);
 
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    farColouring_->forget();
     // The view holds its own reference now; drop the loader's.
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
 

@@ -174,6 +174,12 @@ InteractionsPane::InteractionsPane(JavaTools& tools, Document& document, EditorC
                    Style::Note);
         startEngine();
     });
+    // The output panel that comes up after the pane (a compile before the session) takes its half too,
+    // rather than the sliver a new dock gets beside one already there.
+    connect(tools_.outputPanel(), &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            shareWidthWithOutput();
+    });
     connect(input_, &QLineEdit::returnPressed, this, &InteractionsPane::submit);
     connect(input_, &InteractionsInput::abandoned, this, [this] {
         if (!pending_.isEmpty()) {
@@ -189,16 +195,22 @@ InteractionsPane::InteractionsPane(JavaTools& tools, Document& document, EditorC
 
 InteractionsPane::~InteractionsPane() = default;
 
+void InteractionsPane::shareWidthWithOutput()
+{
+    // Beside the compiler output, half of the width each: both hold lines worth reading whole.
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    if (window && isVisible() && tools_.outputPanel()->isVisible() && !isFloating() && !tools_.outputPanel()->isFloating())
+        window->resizeDocks({tools_.outputPanel(), this}, {1, 1}, Qt::Horizontal);
+}
+
 void InteractionsPane::open()
 {
     loadHistory();
     const bool wasVisible = isVisible();
     show();
     raise();
-    // Beside the compiler output, half of the width each: both hold lines worth reading whole.
-    auto* window = qobject_cast<QMainWindow*>(parentWidget());
-    if (!wasVisible && window && tools_.outputPanel()->isVisible() && !isFloating() && !tools_.outputPanel()->isFloating())
-        window->resizeDocks({tools_.outputPanel(), this}, {1, 1}, Qt::Horizontal);
+    if (!wasVisible)
+        shareWidthWithOutput();
     input_->setFocus(Qt::ShortcutFocusReason);
     if (!engine_->isRunning() && compileTask_ == 0 && !told_)
         startSession();

@@ -78,6 +78,7 @@ private:
     enum class Style { Input, Answer, Error, Output, Note };
     void startSession();
     void startEngine();
+    void shareWidthWithOutput();
     // Evaluates the next line typed ahead, once the session can.
     void runNext();
     void evaluated(const QString& source, bool complete, const QList<InteractionsProtocol::Item>& items);

@@ -32,6 +32,24 @@ QString serviceJar()
     }
     return QString();
 }
+
+// The class-data archive made beside the jar (make-class-archive.sh) saves the services much of their
+// start. Where the virtual machine logs (a stale archive is refused with a warning): on standard
+// error, never into the protocol on standard output.
+QStringList startOptions(const QString& jar)
+{
+    QStringList options{QStringLiteral("-Xshare:auto"), QStringLiteral("-Xlog:disable"),
+                        QStringLiteral("-Xlog:all=warning:stderr")};
+    if (jar.endsWith(QStringLiteral(".jar"))) {
+        const QFileInfo archive(jar.chopped(4) + QStringLiteral(".jsa"));
+        if (archive.isFile() && archive.size() > 0)
+            options << QStringLiteral("-XX:SharedArchiveFile=") + archive.absoluteFilePath();
+    }
+    // The compiler's pool of reusable contexts: a warm check or completion reads the JDK's
+    // classes once, not every time (ReusedTasks.java).
+    options << QStringLiteral("--add-exports=jdk.compiler/com.sun.tools.javac.api=ALL-UNNAMED");
+    return options;
+}
 } // namespace
 
 QStringList checkServiceCommand(const QString& jar)
@@ -41,17 +59,14 @@ QStringList checkServiceCommand(const QString& jar)
         return {};
     // A small heap and the quick compiler tier: the service starts fast, stays small, and the checks
     // of one source are short enough that the optimising tier would not pay for itself.
-    return {java,
-            QStringLiteral("-XX:+UseSerialGC"),
-            QStringLiteral("-XX:TieredStopAtLevel=1"),
-            QStringLiteral("-Xms16m"),
-            QStringLiteral("-Xmx256m"),
-            QStringLiteral("-XX:MaxHeapFreeRatio=30"),
-            QStringLiteral("-XX:MinHeapFreeRatio=10"),
-            QStringLiteral("-Xshare:auto"),
-            QStringLiteral("-cp"),
-            jar,
-            QStringLiteral("CheckService")};
+    return QStringList{java,
+                       QStringLiteral("-XX:+UseSerialGC"),
+                       QStringLiteral("-XX:TieredStopAtLevel=1"),
+                       QStringLiteral("-Xms16m"),
+                       QStringLiteral("-Xmx256m"),
+                       QStringLiteral("-XX:MaxHeapFreeRatio=30"),
+                       QStringLiteral("-XX:MinHeapFreeRatio=10")}
+        + startOptions(jar) + QStringList{QStringLiteral("-cp"), jar, QStringLiteral("CheckService")};
 }
 
 QStringList checkServiceCommand()
@@ -68,11 +83,6 @@ QStringList interactionsServiceCommand()
     // The service compiles what is typed and drives the session's machine; the user's code runs in
     // that other machine, with the JDK's defaults. As for the compile service, the quick compiler
     // tier alone starts sooner and answers sooner (bench/README-interactions.md).
-    return {java,
-            QStringLiteral("-XX:+UseSerialGC"),
-            QStringLiteral("-XX:TieredStopAtLevel=1"),
-            QStringLiteral("-Xshare:auto"),
-            QStringLiteral("-cp"),
-            jar,
-            QStringLiteral("InteractionsService")};
+    return QStringList{java, QStringLiteral("-XX:+UseSerialGC"), QStringLiteral("-XX:TieredStopAtLevel=1")}
+        + startOptions(jar) + QStringList{QStringLiteral("-cp"), jar, QStringLiteral("InteractionsService")};
 }

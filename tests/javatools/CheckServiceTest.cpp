@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -63,9 +64,33 @@ QStringList realService()
     return command;
 }
 
+void writeFile(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(text);
+}
+
 const QString Broken = QStringLiteral("public class Hello { void f() { int x = ; } }");
 const QString Fixed = QStringLiteral("public class Hello { void f() { int x = 1; } }");
 } // namespace
+
+TEST(CheckWhileTyping, TheServicesStartFromTheClassArchiveBesideTheirJarWhenThereIsOne)
+{
+    QTemporaryDir dir;
+    const QString jar = dir.filePath(QStringLiteral("tolvane-check.jar"));
+    writeFile(jar, "jar");
+    const QStringList without = checkServiceCommand(jar);
+    if (without.isEmpty())
+        GTEST_SKIP() << "no JDK";
+    // Whatever the virtual machine logs goes to standard error, never into the replies.
+    EXPECT_TRUE(without.contains(QStringLiteral("-Xlog:all=warning:stderr")));
+    EXPECT_FALSE(without.join(u' ').contains(QStringLiteral("SharedArchiveFile")));
+    writeFile(dir.filePath(QStringLiteral("tolvane-check.jsa")), "archive");
+    EXPECT_TRUE(checkServiceCommand(jar).contains(QStringLiteral("-XX:SharedArchiveFile=") +
+                                                  dir.filePath(QStringLiteral("tolvane-check.jsa"))));
+}
 
 TEST(CheckWhileTyping, TypedErrorIsMarkedAndGoesWithItsFix)
 {
@@ -165,16 +190,6 @@ TEST(CheckWhileTyping, MisbehavingServiceIsRestartedAFewTimesThenLeftOff)
     }
 }
 
-namespace {
-void writeFile(const QString& path, const QByteArray& text)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(text);
-}
-} // namespace
-
 TEST(CheckWhileTyping, APackagedFileIsCheckedAgainstItsSourceRoot)
 {
     // A Maven layout: the file's own package and the project's other packages live under the root.
@@ -212,6 +227,36 @@ TEST(CheckWhileTyping, APackagedFileIsCheckedAgainstItsSourceRoot)
                              "org/algo/sorts under the program's source folder; it is in %1.")
                   .arg(QDir::toNativeSeparators(stray)));
     EXPECT_EQ(c.marks().messagesOnLine(1), QString());
+}
+
+TEST(CheckWhileTyping, ANeighbourChangedOnDiskIsSeenByTheNextCheck)
+{
+    // The service keeps what the compiler read between checks: a neighbour rewritten, as a source or
+    // as a class file alone, must still be read afresh.
+    for (const bool classFileOnly : {false, true}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const auto writeHelper = [&](const QByteArray& method) {
+            const QString source = dir.filePath(QStringLiteral("Helper.java"));
+            writeFile(source, "public class Helper { static int " + method + "() { return 2; } }\n");
+            if (classFileOnly) {
+                QProcess javac;
+                javac.start(QStringLiteral("javac"), {source});
+                ASSERT_TRUE(javac.waitForFinished(StartMs) && javac.exitCode() == 0);
+                QFile::remove(source);
+            }
+        };
+        writeHelper("two");
+        Checked c(realService());
+        c.window->document().setCurrentFile(dir.filePath(QStringLiteral("Main.java")), FileFormat());
+        EXPECT_EQ(c.type(QStringLiteral("public class Main { int x = Helper.two(); }")), (QList<QVariant>{0, 0}))
+            << classFileOnly;
+        writeHelper("three");
+        EXPECT_EQ(c.type(QStringLiteral("public class Main { int x = Helper.two();  }")), (QList<QVariant>{1, 0}))
+            << classFileOnly;
+        EXPECT_EQ(c.type(QStringLiteral("public class Main { int x = Helper.three(); }")), (QList<QVariant>{0, 0}))
+            << classFileOnly;
+    }
 }
 
 TEST(CheckWhileTyping, ACheckTheCompilerCannotFinishIsNeverNoErrors)

@@ -11,7 +11,9 @@
 #include "support/FakeHost.h"
 
 #include <QAction>
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -121,6 +123,15 @@ TEST(Completion, ServiceOffersWhatCanStandAtTheCaret)
         {"nothing in a string", Class.arg(QStringLiteral("String t = \"s.|\";"), QString()), {}, {QStringLiteral("length")}},
         {"a string before the caret is no obstacle", Class.arg(QStringLiteral("String t = \"a//b\" + s.len|"), QString()),
          {QStringLiteral("length")}, {}},
+        {"packages after a package's name, and its types", Class.arg(QStringLiteral("java.util.|"), QString()),
+         {QStringLiteral("concurrent"), QStringLiteral("function"), QStringLiteral("List")},
+         {QStringLiteral("util"), QStringLiteral("internal"), QStringLiteral("length")}},
+        {"packages in an import, the JDK's exported ones only", QStringLiteral("import java.|\nclass A { }\n"),
+         {QStringLiteral("util"), QStringLiteral("io"), QStringLiteral("lang")}, {QStringLiteral("internal")}},
+        {"the first part of a package's name in an import", QStringLiteral("import ja|\nclass A { }\n"),
+         {QStringLiteral("java"), QStringLiteral("javax")}, {QStringLiteral("jdk.internal")}},
+        {"a variable hides a package of its name", QStringLiteral("class A { String java; void f() { java.|\n } }"),
+         {QStringLiteral("length")}, {QStringLiteral("util")}},
         {"errors elsewhere do not matter", QStringLiteral("public class A {\n  int x = ;\n  void f() { String s = \"\"; s.len| }\n  void g( {\n}\n"),
          {QStringLiteral("length")}, {}},
     };
@@ -135,6 +146,22 @@ TEST(Completion, ServiceOffersWhatCanStandAtTheCaret)
             EXPECT_FALSE(offered.contains(name)) << c.what << ": " << name.toStdString() << " offered";
     }
     EXPECT_EQ(service.starts(), 1);
+}
+
+TEST(Completion, ServiceOffersThePackagesOfTheProgramsSourceFolder)
+{
+    qRegisterMetaType<CompletionReply>();
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("org/algo/sorts")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("org/algo/utils")));
+    CompletionRequest request = requestFor(QStringLiteral("import org.algo.|\nclass A { }\n"), CompletionRequest::What::Names);
+    request.path = dir.filePath(QStringLiteral("A.java"));
+    request.folder = dir.path();
+    CompileService service(realService());
+    const std::optional<CompletionReply> reply = ask(service, request);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(names(*reply), (QStringList{QStringLiteral("sorts"), QStringLiteral("utils")}));
+    EXPECT_EQ(reply->candidates.value(0).kind, CompletionCandidate::Kind::Package);
 }
 
 TEST(Completion, ServiceGivesTheOverloadsOfTheCallAtTheCaret)

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using InteractionsProtocol::Item;
 using InteractionsProtocol::ItemKind;
 
@@ -151,14 +153,23 @@ TEST(InteractionsEngine, StopSystemInAndSystemExitLeaveTheSessionUsable)
     ASSERT_TRUE(wanted.wait(StartMs));
     wanted.clear();
     s.engine.sendInput(QStringLiteral("21"));
-    // The session's machine now and then reads ahead past the line end and asks for another line
-    // before the Scanner has its number; an empty line answers it without changing the result.
-    QTRY_VERIFY_WITH_TIMEOUT(!evaluated.isEmpty() || !wanted.isEmpty(), StartMs);
-    if (evaluated.isEmpty()) {
-        s.engine.sendInput(QString());
-        ASSERT_TRUE(evaluated.wait(StartMs));
-    }
+    // The line typed is what the code reads: no second line is asked for.
+    ASSERT_TRUE(evaluated.wait(StartMs));
     EXPECT_EQ(evaluated[0][2].value<QList<Item>>().value(0).value, "42");
+    EXPECT_TRUE(wanted.isEmpty());
+
+    // Line by line: each read asks once, and gets exactly the line typed (an empty one, too).
+    evaluated.clear();
+    const QStringList lines{QStringLiteral("a b"), QString(), QStringLiteral("\u00e9")};
+    ASSERT_TRUE(s.engine.evaluate(QStringLiteral("new java.io.BufferedReader(new java.io.InputStreamReader(System.in))"
+                                                 ".lines().limit(3).collect(java.util.stream.Collectors.joining(\"|\"))")));
+    for (int i = 0; i < lines.size(); ++i) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return wanted.size() == i + 1; }, StartMs)) << wanted.size();
+        s.engine.sendInput(lines[i]);
+    }
+    ASSERT_TRUE(evaluated.wait(StartMs));
+    EXPECT_EQ(evaluated[0][2].value<QList<Item>>().value(0).value, "\"a b||\u00e9\"");
+    EXPECT_EQ(wanted.size(), lines.size());
 
     // A read of System.in is stopped too.
     evaluated.clear();
@@ -282,15 +293,24 @@ TEST(InteractionsPane, CompilesAStaleDocumentFirstAndPicksItsClassesUpOnReset)
     InteractionsPane& pane = window.javaTools().interactions();
     pane.setHistoryFile(QString());
 
+    window.resize(1000, 700);
+    window.show();
+
     // No class file yet: javac runs first, and the session waits for it.
     pane.open();
     ASSERT_EQ(host.processes->calls.size(), 1);
+    // The compiler output, shown for the compile, shares the width with the pane half and half.
+    CompilerOutputPanel* output = window.javaTools().outputPanel();
+    output->processStarted(host.processes->lastTaskId, host.processes->calls[0].commandLine, folder.path());
+    ASSERT_TRUE(output->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(output->width() - pane.width()) < 60; }, 2000))
+        << output->width() << " beside " << pane.width();
     EXPECT_TRUE(host.processes->calls[0].commandLine.startsWith(QStringLiteral("javac ")));
     EXPECT_FALSE(pane.engine()->isRunning());
     EXPECT_FALSE(pane.resetButton()->isEnabled());
     // A service that cannot start says so in the transcript; the window goes on.
     QSignalSpy failed(pane.engine(), &InteractionsEngine::failed);
-    window.javaTools().outputPanel()->processFinished(host.processes->lastTaskId, 0, false);
+    output->processFinished(host.processes->lastTaskId, 0, false);
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_TRUE(pane.transcript()->toPlainText().contains(QStringLiteral("Compiling Acc.java first...")));
     EXPECT_TRUE(pane.transcript()->toPlainText().contains(QStringLiteral("The Interactions service stopped")));

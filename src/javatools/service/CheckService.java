@@ -1,5 +1,3 @@
-import com.sun.source.util.JavacTask;
-
 import java.io.BufferedInputStream;
 import java.io.BufferedOutputStream;
 import java.io.ByteArrayOutputStream;
@@ -10,7 +8,6 @@ import java.io.File;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.io.PrintStream;
-import java.io.StringWriter;
 import java.net.URI;
 import java.nio.charset.StandardCharsets;
 import java.util.ArrayList;
@@ -153,11 +150,9 @@ public final class CheckService {
         options.add(root);
         final boolean saved = !root.isEmpty();
         final JavaFileObject unit = new EditorSource(path, source, saved);
-        final StringWriter ignored = new StringWriter();
         try {
-            final JavacTask task = (JavacTask) compiler.getTask(ignored, files, collected, options, null, List.of(unit));
             // Analysis only: attributed and flow-checked, never generated.
-            task.analyze();
+            ReusedTasks.run(compiler, files, collected, options, root, List.of(unit), task -> task.analyze());
         } catch (IOException | RuntimeException | Error crash) {
             // The compiler gave up half-way: what it found so far is no verdict on the text, and an
             // empty list would read as "no errors". The service itself goes on.
@@ -238,6 +233,11 @@ public final class CheckService {
         void takeFolderAsPackage(File folder, String packageName) {
             this.packageFolder = folder;
             this.packageName = packageName;
+        }
+
+        /** The package the folder is read as, "" when none is: what was listed under it depends on it. */
+        String folderTakenAs() {
+            return packageFolder == null ? "" : packageName;
         }
 
         private boolean isInPackageFolder(JavaFileObject file) {

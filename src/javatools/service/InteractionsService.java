@@ -9,10 +9,15 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
 import java.io.PrintStream;
+import java.net.InetAddress;
+import java.net.ServerSocket;
+import java.net.Socket;
 import java.nio.charset.StandardCharsets;
+import java.security.SecureRandom;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
+import java.util.Map;
 import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
 import java.util.concurrent.LinkedBlockingQueue;
@@ -95,6 +100,7 @@ public final class InteractionsService {
     // reach the next one, nor leave an end of input behind for it.
     private final Object stopLock = new Object();
     private String classPath = "";
+    private volatile TypedLineServer input;
     private String setup = "";
 
     InteractionsService(OutputStream protocolOut) {
@@ -109,6 +115,18 @@ public final class InteractionsService {
         service.serve(new DataInputStream(new BufferedInputStream(System.in, 1 << 16)));
         service.close();
         System.exit(0);
+    }
+
+    /** A session and a few snippets, as a user's first minute would have them (see ServiceTraining). */
+    static void train() {
+        final InteractionsService service = new InteractionsService(OutputStream.nullOutputStream());
+        service.newSession(0, "", "");
+        int id = 0;
+        for (String snippet : new String[] {"7/2", "int k = 20;", "k + 22", "String twice(String s) { return s + s; }",
+                                            "twice(\"ab\").length()", "List.of(1, 2, 3).stream().mapToInt(i -> i).sum()",
+                                            "1 +", "undefined + 1"})
+            service.evaluate(++id, false, snippet);
+        service.close();
     }
 
     void serve(DataInputStream in) throws IOException {
@@ -191,6 +209,7 @@ public final class InteractionsService {
 
     void close() {
         ended = true;
+        closeInput();
         final JShell current = shell;
         if (current != null)
             current.close();
@@ -214,13 +233,25 @@ public final class InteractionsService {
     /** Starts a session; what of the setup could not be evaluated, or an empty text. */
     private String startShell() {
         typed.clear();
-        final JShell fresh = JShell.builder()
+        final List<String> machineOptions = new ArrayList<>(List.of("-XX:+UseSerialGC", "-Xshare:auto",
+            "-Dfile.encoding=UTF-8", "-Dstdout.encoding=UTF-8", "-Dstderr.encoding=UTF-8"));
+        final JShell.Builder builder = JShell.builder()
             .in(new TypedInput())
             .out(new PrintStream(new Printed(0), true, StandardCharsets.UTF_8))
-            .err(new PrintStream(new Printed(1), true, StandardCharsets.UTF_8))
-            .remoteVMOptions("-XX:+UseSerialGC", "-Xshare:auto", "-Dfile.encoding=UTF-8", "-Dstdout.encoding=UTF-8",
-                             "-Dstderr.encoding=UTF-8")
-            .build();
+            .err(new PrintStream(new Printed(1), true, StandardCharsets.UTF_8));
+        final String agentJar = SessionMachine.agentJar();
+        closeInput();
+        if (agentJar != null) {
+            try {
+                input = new TypedLineServer();
+                machineOptions.addAll(List.of("-cp", agentJar, "-Dtolvane.input=" + input.address()));
+                builder.executionEngine(new SessionMachine(), Map.of());
+            } catch (IOException noSocket) {
+                System.err.println("the engine's own input and execution: " + noSocket);
+                input = null;
+            }
+        }
+        final JShell fresh = builder.remoteVMOptions(machineOptions.toArray(new String[0])).build();
         // System.exit in the user's code ends the session's machine, not this one: a fresh session
         // takes its place at once, and the editor says so.
         fresh.onShutdown(gone -> worker.execute(() -> {
@@ -543,7 +574,94 @@ public final class InteractionsService {
         }
     }
 
-    /** The session's System.in: asks the editor for a line when it has nothing left. */
+    /** The next line typed for the session's System.in (asked of the editor when none waits); empty: the end. */
+    private byte[] nextLine() {
+        byte[] next = typed.poll();
+        if (next != null)
+            return next;
+        reading = true;
+        send(message -> message.writeByte('I'));
+        try {
+            return typed.take();
+        } catch (InterruptedException interrupted) {
+            Thread.currentThread().interrupt();
+            return new byte[0];
+        } finally {
+            reading = false;
+        }
+    }
+
+    private void closeInput() {
+        final TypedLineServer current = input;
+        input = null;
+        if (current != null)
+            current.close();
+    }
+
+    /**
+     * Serves the lines the user types to the session's machine (InteractionsAgent.TypedLines): one
+     * line for each ask, whole, and -1 for the end of the input.
+     */
+    private final class TypedLineServer {
+        private final ServerSocket listener = new ServerSocket(0, 1, InetAddress.getLoopbackAddress());
+        private final String token = Long.toHexString(new SecureRandom().nextLong());
+        private volatile Socket connection;
+
+        TypedLineServer() throws IOException {
+            final Thread serving = new Thread(this::serve, "typed lines");
+            serving.setDaemon(true);
+            serving.start();
+        }
+
+        String address() {
+            return listener.getLocalPort() + ":" + token;
+        }
+
+        private void serve() {
+            try {
+                while (true) {
+                    final Socket socket = listener.accept();
+                    socket.setTcpNoDelay(true);
+                    final InputStream asks = socket.getInputStream();
+                    if (!token.equals(readLine(asks))) {
+                        socket.close(); // not the session's machine
+                        continue;
+                    }
+                    connection = socket;
+                    final DataOutputStream lines = new DataOutputStream(socket.getOutputStream());
+                    while (asks.read() >= 0) {
+                        final byte[] line = nextLine();
+                        lines.writeInt(line.length == 0 ? -1 : line.length);
+                        lines.write(line);
+                        lines.flush();
+                    }
+                    return;
+                }
+            } catch (IOException closed) {
+                // the session ended
+            }
+        }
+
+        private String readLine(InputStream in) throws IOException {
+            final StringBuilder text = new StringBuilder();
+            for (int c = in.read(); c >= 0 && c != '\n' && text.length() < 64; c = in.read())
+                text.append((char) c);
+            return text.toString();
+        }
+
+        void close() {
+            try {
+                listener.close();
+                final Socket socket = connection;
+                if (socket != null)
+                    socket.close();
+            } catch (IOException ignored) {
+                // closing what is already gone
+            }
+        }
+    }
+
+    /** The session's System.in through the engine's own input channel, when the agent is not there. */
     private final class TypedInput extends InputStream {
         private byte[] buffer = new byte[0];
         private int at;
@@ -559,19 +677,7 @@ public final class InteractionsService {
             if (len == 0)
                 return 0;
             if (at == buffer.length) {
-                byte[] next = typed.poll();
-                if (next == null) {
-                    reading = true;
-                    send(message -> message.writeByte('I'));
-                    try {
-                        next = typed.take();
-                    } catch (InterruptedException interrupted) {
-                        Thread.currentThread().interrupt();
-                        return -1;
-                    } finally {
-                        reading = false;
-                    }
-                }
+                final byte[] next = nextLine();
                 if (next.length == 0)
                     return -1; // stopped
                 buffer = next;
