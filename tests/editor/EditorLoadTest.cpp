@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 namespace {
 using Sci = QsciScintillaBase;
@@ -113,4 +114,40 @@ TEST_F(EditorLoadTest, AMinifiedOneLineFileRoundTrips)
     EXPECT_EQ(text1.utf8(), line);
     EXPECT_EQ(text1.lines(), 1);
     EXPECT_EQ(text1.textLength(), QString::fromUtf8(line).size());
+}
+
+TEST_F(EditorLoadTest, RoomMadeOnAnotherThreadWhileTheViewIsInUse)
+{
+    // At start the room is made on the loading thread while the window is being built and painted;
+    // the text must still arrive whole whatever size was expected, and an unused room must be freed.
+    struct Case {
+        const char* name;
+        qsizetype expected; // the size the file had when the room was made
+        bool fill;
+    };
+    const QByteArray bytes = QByteArray("class A { int x; }\r\n").repeated(5000);
+    const Case cases[] = {
+        {"exact size", bytes.size(), true},
+        {"file grew since", 10, true},
+        {"file shrank since", bytes.size() * 2, true},
+        {"read failed: never filled", bytes.size(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        text1.setText(QStringLiteral("typed while loading"));
+        {
+            const std::unique_ptr<EditorControl::PreparedLoad> load = text1.prepareLoad(c.expected);
+            std::thread loading([&] {
+                load->reserve();
+                if (c.fill)
+                    load->fill(bytes);
+            });
+            for (int i = 0; i < 20; ++i)
+                text1.setText(QStringLiteral("view in use %1").arg(i));
+            loading.join();
+            if (c.fill)
+                text1.loadPrepared(*load);
+        }
+        EXPECT_EQ(text1.utf8(), c.fill ? bytes : QByteArray("view in use 19"));
+    }
 }
