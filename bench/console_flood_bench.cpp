@@ -84,7 +84,7 @@ Figures floodThePanel(const QString& classes, int seconds)
     ConsoleStart how;
     how.interactive = true;
     const long before = residentKib();
-    const qint64 task = starter.startConsole(QStringLiteral("java -cp ") + classes + QStringLiteral(" Flood"), how);
+    const qint64 task = starter.startConsole(QStringLiteral("java"), {QStringLiteral("-cp"), classes, QStringLiteral("Flood")}, how);
 
     // A timer that should tick every 10 ms tells how long the window could not answer.
     Figures figures;
