@@ -136,6 +136,11 @@ protected:
         const bool handled = QMessageBox::event(event);
         if (event->type() == QEvent::LayoutRequest && isVisible())
             fitText();
+        // A window manager may place the box by the size it had when it was mapped, before it took
+        // its own (on a busy machine): it would then reach past the screen's edge, its buttons out
+        // of sight. Wherever it lands, it is brought back whole.
+        if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && isVisible())
+            keepOnScreen();
         return handled;
     }
 
@@ -169,6 +174,15 @@ private:
         layout()->activate();
         placeOver(parentWidget() ? parentWidget()->window() : nullptr, size, screenArea);
         QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+
+    void keepOnScreen()
+    {
+        const QRect screenArea = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+        const QRect framed = frameGeometry();
+        // A box larger than the screen stays where it is rather than be moved back and forth.
+        if (!screenArea.contains(framed) && framed.width() <= screenArea.width() && framed.height() <= screenArea.height())
+            placeOver(parentWidget() ? parentWidget()->window() : nullptr, size(), screenArea);
     }
 
     // Centred over the window it belongs to, title bar and frame on the screen. Until the window

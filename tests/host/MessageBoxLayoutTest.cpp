@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -86,6 +87,19 @@ TEST(MessageBoxLayout, EveryMessageShowsItsWholeTextOnTheScreen)
             EXPECT_FALSE(label->text().contains(u'\n')) << label->text().toStdString();
         }
     }
+}
+
+TEST(MessageBoxLayout, ABoxPlacedPastTheScreensEdgeComesBackWhole)
+{
+    // A window manager that placed the box by an earlier, smaller size leaves it reaching past the
+    // edge, its buttons out of sight.
+    const std::unique_ptr<QMessageBox> box = QtMessageBox::makeBox(QString(300, u'w'), mb::OKOnly, QStringLiteral("Help"), nullptr);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    const QRect screen = box->screen()->availableGeometry();
+    box->move(screen.right() - box->width() / 3, screen.bottom() - box->height() / 3);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(screen.contains(box->frameGeometry())) << box->frameGeometry().x() << "," << box->frameGeometry().y();
 }
 
 } // namespace
