@@ -31,35 +31,15 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import open_bench  # noqa: E402
 from open_bench import QUIET_CPU, QUIET_WINDOW, SAMPLE, cpu_seconds, generate_java  # noqa: E402
 
 SCREEN = "1024x640x24"  # small, so that a capture is quick: the figure's resolution is one capture
 
 
 def start_display(workdir):
-    """A private Xvfb display of SCREEN with openbox; returns the display name and both processes."""
-    for number in range(140, 190):
-        if os.path.exists(f"/tmp/.X{number}-lock"):
-            continue
-        display = f":{number}"
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", SCREEN, "-nolisten", "tcp"],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        env = dict(os.environ, DISPLAY=display)
-        for _ in range(100):
-            if subprocess.run(["xdotool", "getmouselocation"], env=env, capture_output=True).returncode == 0:
-                break
-            if xvfb.poll() is not None:
-                break
-            time.sleep(0.05)
-        if xvfb.poll() is not None:
-            continue
-        wm = None
-        if shutil.which("openbox"):
-            wm = subprocess.Popen(["openbox"], env=dict(env, HOME=workdir), stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL)
-            time.sleep(0.5)
-        return display, xvfb, wm
-    raise RuntimeError("no free X display")
+    # Numbers apart from the other benchmarks', so that they may run side by side.
+    return open_bench.start_display(workdir, SCREEN, range(140, 190))
 
 
 def capture_rows(env, win):

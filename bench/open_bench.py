@@ -144,12 +144,13 @@ def measure(command, title_regex, env, timeout=60.0, idle_seconds=10.0):
         proc.wait()
 
 
-def start_display(workdir):
-    for number in range(90, 140):
+def start_display(workdir, screen="1600x1000x24", numbers=range(90, 140)):
+    """A private Xvfb display of screen with openbox; returns the display name and both processes."""
+    for number in numbers:
         if os.path.exists(f"/tmp/.X{number}-lock"):
             continue
         display = f":{number}"
-        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+        xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", screen, "-nolisten", "tcp"],
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         env = dict(os.environ, DISPLAY=display)
         for _ in range(100):
