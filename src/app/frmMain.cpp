@@ -258,10 +258,12 @@ void frmMain::runFromMenu(void (frmMain::*handler)())
     }
 }
 
-QAction* frmMain::addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
+QAction* frmMain::addToolButton(const QString& key, const QString& resourceIcon,
                                 const QString& tooltip)
 {
-    auto* button = toolbar1_->addAction(QIcon::fromTheme(themeIcon, QIcon(resourceIcon)), QString());
+    // The toolbar's own images: asking the desktop's icon theme first cost a search through its folders
+    // at every start, longer than building the rest of the toolbar.
+    auto* button = toolbar1_->addAction(QIcon(resourceIcon), QString());
     button->setObjectName(QStringLiteral("tb") + key);
     button->setProperty("Key", key);
     button->setToolTip(tooltip);
@@ -284,17 +286,17 @@ void frmMain::createToolBar()
     toolbar1_->setStyle(bandStyle);
     toolbar1_->setFixedHeight(DialogLayout::px(360));
 
-    addToolButton(QStringLiteral("New"), QStringLiteral("document-new"), QStringLiteral(":/icons/new.png"), QStringLiteral("New"));
-    addToolButton(QStringLiteral("Save"), QStringLiteral("document-save"), QStringLiteral(":/icons/save.png"), QStringLiteral("Save"));
-    addToolButton(QStringLiteral("Open"), QStringLiteral("document-open"), QStringLiteral(":/icons/open.png"), QStringLiteral("Open"));
+    addToolButton(QStringLiteral("New"), QStringLiteral(":/icons/new.png"), QStringLiteral("New"));
+    addToolButton(QStringLiteral("Save"), QStringLiteral(":/icons/save.png"), QStringLiteral("Save"));
+    addToolButton(QStringLiteral("Open"), QStringLiteral(":/icons/open.png"), QStringLiteral("Open"));
     toolbar1_->addSeparator();
-    addToolButton(QStringLiteral("Find"), QStringLiteral("edit-find"), QStringLiteral(":/icons/find.png"), QStringLiteral("Find"));
+    addToolButton(QStringLiteral("Find"), QStringLiteral(":/icons/find.png"), QStringLiteral("Find"));
     toolbar1_->addSeparator();
-    addToolButton(QStringLiteral("Cut"), QStringLiteral("edit-cut"), QStringLiteral(":/icons/cut.png"), QStringLiteral("Cut"));
-    addToolButton(QStringLiteral("Copy"), QStringLiteral("edit-copy"), QStringLiteral(":/icons/copy.png"), QStringLiteral("Copy"));
-    addToolButton(QStringLiteral("Paste"), QStringLiteral("edit-paste"), QStringLiteral(":/icons/paste.png"), QStringLiteral("Paste"));
+    addToolButton(QStringLiteral("Cut"), QStringLiteral(":/icons/cut.png"), QStringLiteral("Cut"));
+    addToolButton(QStringLiteral("Copy"), QStringLiteral(":/icons/copy.png"), QStringLiteral("Copy"));
+    addToolButton(QStringLiteral("Paste"), QStringLiteral(":/icons/paste.png"), QStringLiteral("Paste"));
     toolbar1_->addSeparator();
-    QAction* compile = addToolButton(QStringLiteral("Compile"), QStringLiteral("run-build"), QStringLiteral(":/icons/compile.png"),
+    QAction* compile = addToolButton(QStringLiteral("Compile"), QStringLiteral(":/icons/compile.png"),
                                      QStringLiteral("Compile"));
     compile->setStatusTip(QStringLiteral("Compile using Sun JDK 1.1.7"));
     compile->setWhatsThis(QStringLiteral("Compile using Sun JDK 1.1.7"));

@@ -108,7 +108,7 @@ private:
     void enableDocumentCommands(bool enabled);
     QAction* addCommand(const QString& name, const QString& caption, void (frmMain::*handler)(),
                         const QList<QKeySequence>& shortcuts = {});
-    QAction* addToolButton(const QString& key, const QString& themeIcon, const QString& resourceIcon,
+    QAction* addToolButton(const QString& key, const QString& resourceIcon,
                            const QString& tooltip);
 
     HostServices& host_;
