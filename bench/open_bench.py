@@ -295,11 +295,12 @@ def main():
                 os.kill(bus, signal.SIGTERM)
             except ProcessLookupError:
                 pass
-        if wm:
-            wm.kill()
-            wm.wait()
-        xvfb.kill()
-        xvfb.wait()
+        # Terminated, not killed: a killed Xvfb leaves its lock file, and after fifty runs no display
+        # number is free.
+        for p in (wm, xvfb):
+            if p is not None:
+                p.terminate()
+                p.wait()
         shutil.rmtree(workdir, ignore_errors=True)
 
 
