@@ -66,17 +66,22 @@ private:
 };
 
 // A big buffer would otherwise take one page fault per 4 KiB as read() fills it: have the kernel map
-// all of it in one go, in huge pages where it can, which halves the time a big read takes. Only
-// hints; an older kernel faults.
+// it ahead, in huge pages where it can, which halves the time a big read takes. Only hints; an older
+// kernel faults. A huge page at a time: the kernel keeps the program's other threads from mapping
+// anything (loading a library, taking a big block) for as long as one such call lasts.
 void prepareBuffer(QByteArray& buffer)
 {
+    constexpr quintptr Step = quintptr(2) << 20;
     const auto pageSize = static_cast<quintptr>(::sysconf(_SC_PAGESIZE));
     const auto begin = (reinterpret_cast<quintptr>(buffer.data()) + pageSize - 1) & ~(pageSize - 1);
     const auto end = (reinterpret_cast<quintptr>(buffer.data()) + static_cast<quintptr>(buffer.size())) & ~(pageSize - 1);
     if (end <= begin || end - begin < (quintptr(4) << 20))
         return;
     ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+    for (quintptr at = begin; at < end; at += Step) {
+        if (::madvise(reinterpret_cast<void*>(at), std::min(Step, end - at), MADV_POPULATE_WRITE) != 0)
+            break;
+    }
 }
 
 QString folderOf(const QString& absolutePath)
