@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "app/PreparedBlocks.h"
 #include "app/frmMain.h"
 #include "document/Document.h"
 #include "document/Recovery.h"
@@ -36,6 +37,17 @@ struct StartupRead {
     FileStat stat;
     quint64 hash = 0;
 };
+
+// The size of the file named on the command line, as its room is made before it is read: 0 for a file
+// over the limit (its refusal is shown, and a huge one must not exhaust memory before it can be) or
+// one that cannot be seen.
+qint64 startupFileBytes(const QString& path)
+{
+    struct stat info {};
+    if (::stat(localFileName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return 0;
+    return qint64(info.st_size) <= MaxDocumentBytes ? qint64(info.st_size) : 0;
+}
 
 StartupRead readStartupFile(const QString& path)
 {
@@ -77,12 +89,7 @@ public:
     void start(frmMain& window, EditorControl& editor)
     {
         editor.setReadOnly(true);
-        // The room is made before the read has checked the size: a file over the limit gets none, or a
-        // huge one would exhaust memory before its refusal could be shown.
-        struct stat info {};
-        const qint64 expectedBytes = ::stat(localFileName(path_).constData(), &info) == 0 ? qint64(info.st_size) : 0;
-        std::shared_ptr<EditorControl::PreparedLoad> load =
-            editor.prepareLoad(expectedBytes <= MaxDocumentBytes ? expectedBytes : 0);
+        std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(startupFileBytes(path_));
         thread_ = std::thread([this, &window, load, reading = std::move(reading_)]() mutable {
             load->reserve();
             auto read = std::make_shared<StartupRead>(reading.get());
@@ -106,6 +113,7 @@ public:
     // while the editor still exists.
     void stop(frmMain& window)
     {
+        PreparedBlocks::program().releaseUnused();
         if (thread_.joinable()) {
             thread_.join();
             QCoreApplication::removePostedEvents(&window);
@@ -115,6 +123,8 @@ public:
 private:
     void finish(frmMain& window, EditorControl::PreparedLoad& load, const StartupRead& read)
     {
+        // What the load did not take (a file that changed size meanwhile, or failed) is let go.
+        PreparedBlocks::program().releaseUnused();
         window.Text1().setReadOnly(false);
         if (read.decoded)
             window.document().loadPrepared(path_, read.decoded->format, load, read.stat, read.hash);
@@ -201,10 +211,14 @@ int runTolvane(int argc, char* argv[])
         return 0;
     }
 
-    // The file named on the command line is read and decoded while Qt starts.
+    // The file named on the command line is read and decoded while Qt starts, and the editor's room
+    // for it is cleared meanwhile: a big file's text and colours take as much memory again each.
     std::future<StartupRead> reading;
-    if (!options.fileToOpen.isEmpty())
+    if (!options.fileToOpen.isEmpty()) {
+        if (const qint64 bytes = startupFileBytes(options.fileToOpen); bytes > 0)
+            PreparedBlocks::program().prepare(std::size_t(EditorControl::loadRoom(bytes)), 2);
         reading = std::async(std::launch::async, readStartupFile, options.fileToOpen);
+    }
 
     Q_INIT_RESOURCE(tolvane);
     QApplication app(argc, argv);

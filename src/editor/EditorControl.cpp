@@ -123,6 +123,11 @@ void EditorControl::replaceUtf8(qsizetype fromByte, qsizetype toByte, const QByt
 }
 qsizetype EditorControl::caretPosition() const { return surface_->caretPosition(); }
 void EditorControl::placeCaret(qsizetype bytePosition) { surface_->placeCaret(bytePosition); }
+qsizetype EditorControl::loadRoom(qsizetype expectedBytes)
+{
+    return EditorSurface::loadRoom(expectedBytes);
+}
+
 std::unique_ptr<EditorControl::PreparedLoad> EditorControl::prepareLoad(qsizetype expectedBytes)
 {
     return surface_->prepareLoad(expectedBytes);

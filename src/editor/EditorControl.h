@@ -97,6 +97,8 @@ public:
         bool pieces_ = false;
     };
     std::unique_ptr<PreparedLoad> prepareLoad(qsizetype expectedBytes);
+    // The bytes of room a load of expectedBytes takes for its text (and as many for its colours).
+    static qsizetype loadRoom(qsizetype expectedBytes);
     void loadPrepared(PreparedLoad& load);
 
     // Marks the current text as the saved one: isModified() is false until the text differs again.

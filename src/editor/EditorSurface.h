@@ -84,6 +84,7 @@ public:
     // loadPrepared on the UI thread (which falls back to appending if the fill failed).
     using PreparedLoad = EditorControl::PreparedLoad;
     std::unique_ptr<PreparedLoad> prepareLoad(qsizetype expectedBytes);
+    static qsizetype loadRoom(qsizetype expectedBytes);
     void loadPrepared(PreparedLoad& load);
 
     // Marks the current text as the saved one: isModified() is false until the text differs again.

@@ -28,9 +28,14 @@ constexpr int KeywordSetMax = 8; // the highest keyword set number Scintilla kno
 constexpr qsizetype LoadSlack = 16 * 1024;
 } // namespace
 
+qsizetype EditorSurface::loadRoom(qsizetype expectedBytes)
+{
+    return std::max<qsizetype>(expectedBytes, 0) + LoadSlack;
+}
+
 std::unique_ptr<EditorSurface::PreparedLoad> EditorSurface::prepareLoad(qsizetype expectedBytes)
 {
-    std::unique_ptr<PreparedLoad> load(new PreparedLoad(*this, std::max<qsizetype>(expectedBytes, 0) + LoadSlack));
+    std::unique_ptr<PreparedLoad> load(new PreparedLoad(*this, loadRoom(expectedBytes)));
     // Only a lexer lets the control take the separators as line ends.
     load->allowPieces_ = lexer() != nullptr;
     return load;
