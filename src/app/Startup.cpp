@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -69,9 +70,12 @@ StartupRead readStartupFile(const QString& path)
         result.error = error.message();
     }
 #ifdef TOLVANE_TEST_HOOKS
-    // Test builds can make the load last, so that a story can act while it runs.
-    if (const int delay = qEnvironmentVariableIntValue("TOLVANE_TEST_LOAD_DELAY_MS"); delay > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    // Test builds can hold the load back until a file of the given name appears, so that a story can
+    // act while it runs however slow the machine, and end it when it is done (two minutes at most).
+    if (const QByteArray gate = qgetenv("TOLVANE_TEST_LOAD_GATE"); !gate.isEmpty()) {
+        for (int waited = 0; waited < 120000 && ::access(gate.constData(), F_OK) != 0; waited += 20)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 #endif
     return result;
 }
