@@ -70,6 +70,7 @@ EditorControl::EditorControl(QWidget* parent) : QWidget(parent), surface_(new Ed
     connect(surface_, &EditorSurface::lineSeparatorsLeftOut, this, &EditorControl::lineSeparatorsLeftOut);
     connect(surface_, &EditorSurface::listChosen, this, &EditorControl::listChosen);
     connect(surface_, &EditorSurface::characterTyped, this, &EditorControl::characterTyped);
+    connect(surface_, &EditorSurface::keyArriving, this, &EditorControl::keyArriving);
     connect(surface_, &QsciScintillaBase::SCN_ZOOM, this, [this] { emit zoomChanged(zoomLevel()); });
     // The line numbers keep room for the last line's number, at every zoom.
     connect(surface_, &EditorSurface::linesChanged, this, &EditorControl::fitLineNumbers);

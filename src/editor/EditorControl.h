@@ -261,6 +261,9 @@ signals:
     // that was typed or pasted there was left out.
     void lineSeparatorsLeftOut();
     void listChosen(int index);
+    // A key is about to be handled: whatever waits for the control to finish with the previous key
+    // (a list to narrow) is to be done now.
+    void keyArriving();
     // A character the user typed went into the text (a line break comes as '\n'), after the control
     // has handled it; edits made in answer are part of the same change.
     void characterTyped(QChar character);

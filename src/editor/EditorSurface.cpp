@@ -294,6 +294,7 @@ bool EditorSurface::event(QEvent* event)
 
 void EditorSurface::keyPressEvent(QKeyEvent* event)
 {
+    emit keyArriving();
     // Alt with a character key is a menu's or a dialog's key, never text: one that nothing took must
     // not type its letter. (AltGr comes without Alt, and Ctrl+Alt may be AltGr elsewhere.)
     const Qt::KeyboardModifiers modifiers = event->modifiers();

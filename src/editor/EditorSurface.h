@@ -206,6 +206,9 @@ signals:
     // has handled it; edits made in answer are part of the same change.
     void characterTyped(QChar character);
     void listChosen(int index);
+    // A key is about to be handled: what waits for the control to finish with the previous key (a
+    // list to narrow) is done now, or the key would act on what is shown as it was.
+    void keyArriving();
 
 protected:
     bool event(QEvent* event) override;

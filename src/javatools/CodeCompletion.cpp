@@ -59,6 +59,9 @@ CodeCompletion::CodeCompletion(Document& document, EditorControl& text1, CheckWh
     connect(&document_, &Document::bytesChanged, this, &CodeCompletion::onBytesChanged);
     connect(&document_, &Document::textChanged, this, &CodeCompletion::onChange);
     connect(&text1_, &EditorControl::listChosen, this, &CodeCompletion::onChosen);
+    // Enter right after a letter must take the first of the list that letter narrowed, not of the one
+    // shown before it (where nothing may fit the name any more, and Enter would close the list).
+    connect(&text1_, &EditorControl::keyArriving, this, &CodeCompletion::narrowKeptList);
     connect(&text1_, &EditorControl::cursorPositionChanged, this, [this] {
         // The hint follows the caret: another argument, or out of the call.
         if (text1_.tipShown() && automatic_->isChecked() && !(pause_.isActive() && pauseWants_ == Want::List)) {
@@ -288,11 +291,17 @@ void CodeCompletion::onChange()
     }
     if (updatingList_)
         return;
-    // Narrowed once the control has finished with the key that changed the text.
+    // Narrowed once the control has finished with the key that changed the text, or before the next
+    // key if that comes first (narrowKeptList).
     updatingList_ = true;
-    QTimer::singleShot(0, this, [this] {
-        updatingList_ = false;
-        if (listStart_ >= 0 && text1_.listShown())
-            showList(false);
-    });
+    QTimer::singleShot(0, this, &CodeCompletion::narrowKeptList);
+}
+
+void CodeCompletion::narrowKeptList()
+{
+    if (!updatingList_)
+        return;
+    updatingList_ = false;
+    if (listStart_ >= 0 && text1_.listShown())
+        showList(false);
 }

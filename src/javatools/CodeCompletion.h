@@ -58,6 +58,7 @@ private:
     void onCompleted(const ServiceFraming::CompletionReply& reply);
     void onBytesChanged(qsizetype position, qsizetype removed, const char* inserted, qsizetype insertedLength);
     void onChange();
+    void narrowKeptList();
     void onChosen(int index);
     void showList(bool insertSingle);
     void showHint(const ServiceFraming::CompletionReply& reply);
