@@ -112,7 +112,7 @@ TEST(CheckWhileTyping, TypedErrorIsMarkedAndGoesWithItsFix)
     QObject::connect(&c.checker(), &CheckWhileTyping::checking, &c.editor(),
                      [&c] { c.editor().setText(Fixed + QStringLiteral(" ")); }, Qt::SingleShotConnection);
     c.editor().setText(Broken);
-    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, StartMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 1; }, StartMs)) << shown.size();
     EXPECT_EQ(shown.first(), (QList<QVariant>{0, 0}));
 
     // A Compile started later wins over what the check showed, and the next check over the Compile.
@@ -140,7 +140,7 @@ TEST(CheckWhileTyping, KilledServiceIsNoticedAndRestarted)
     ASSERT_TRUE(faulted.wait(StartMs));
     EXPECT_EQ(c.marks().count(), 0);
     // Checked again by a new service, without any typing.
-    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, StartMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 1; }, StartMs)) << shown.size();
     EXPECT_EQ(shown.first(), (QList<QVariant>{1, 0}));
     EXPECT_NE(c.checker().service()->processId(), first);
     EXPECT_EQ(c.checker().service()->starts(), 2);
@@ -179,11 +179,12 @@ TEST(CheckWhileTyping, MisbehavingServiceIsRestartedAFewTimesThenLeftOff)
         Checked c(s.command);
         c.checker().setReplyTimeouts(300, 300);
         c.editor().setText(Broken);
-        QTRY_VERIFY_WITH_TIMEOUT(c.output().contains(QStringLiteral("Check While Typing is off")), StartMs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.output().contains(QStringLiteral("Check While Typing is off")); }, StartMs))
+            << s.what << ": " << c.output().toStdString();
         EXPECT_TRUE(c.output().contains(QStringLiteral("Check While Typing is off: the compile service failed 4 times")))
             << s.what << ": " << c.output().toStdString();
         EXPECT_EQ(c.output().count(QStringLiteral("Check While Typing")), 1) << s.what;
-        QTRY_VERIFY_WITH_TIMEOUT(!c.checker().action()->isChecked(), 5000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !c.checker().action()->isChecked(); }, 5000)) << s.what;
         EXPECT_EQ(c.checker().service(), nullptr) << s.what;
         EXPECT_EQ(c.marks().count(), 0) << s.what;
         EXPECT_EQ(c.count(), QString()) << s.what;

@@ -127,7 +127,7 @@ TEST(InteractionsEngine, EvaluatesWhatALearnerTypes)
     EXPECT_EQ(both.items[1].value, "9");
     // What the code prints arrives as it is printed.
     EXPECT_EQ(first(s.evaluate(QStringLiteral("System.out.println(\"h\u00e9llo\")"))), "(nothing)");
-    QTRY_COMPARE_WITH_TIMEOUT(s.printed, QStringLiteral("h\u00e9llo\n"), 10000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.printed == QStringLiteral("h\u00e9llo\n"); }, 10000)) << s.printed.toStdString();
 }
 
 TEST(InteractionsEngine, StopSystemInAndSystemExitLeaveTheSessionUsable)
@@ -242,7 +242,7 @@ TEST(InteractionsPane, StoryOfALearnerWithTheOpenDocumentsClass)
             QTest::keyClicks(pane.input(), QString::fromLatin1(line));
             QTest::keyClick(pane.input(), Qt::Key_Return);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 3, StartMs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answered.size() == 3; }, StartMs)) << answered.size();
         EXPECT_TRUE(pane.transcript()->toPlainText().endsWith(QStringLiteral("method later() declared")));
     }
     // Stop ends an endless loop, and says so.
@@ -250,7 +250,7 @@ TEST(InteractionsPane, StoryOfALearnerWithTheOpenDocumentsClass)
         QSignalSpy answered(&pane, &InteractionsPane::answered);
         QTest::keyClicks(pane.input(), QStringLiteral("while (true) { }"));
         QTest::keyClick(pane.input(), Qt::Key_Return);
-        QTRY_VERIFY(pane.stopButton()->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pane.stopButton()->isEnabled(); }));
         QTest::mouseClick(pane.stopButton(), Qt::LeftButton);
         ASSERT_TRUE(answered.wait(StartMs));
         EXPECT_TRUE(pane.transcript()->toPlainText().endsWith(QStringLiteral("Stopped.")));
@@ -258,7 +258,8 @@ TEST(InteractionsPane, StoryOfALearnerWithTheOpenDocumentsClass)
     type(QStringLiteral("void hi() {"));
     type(QStringLiteral("}"));
     type(QStringLiteral("System.exit(0)"));
-    QTRY_VERIFY_WITH_TIMEOUT(pane.transcript()->toPlainText().contains(QStringLiteral("The session ended")), StartMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pane.transcript()->toPlainText().contains(QStringLiteral("The session ended")); }, StartMs))
+        << pane.transcript()->toPlainText().toStdString();
     type(QStringLiteral("1 + 1"));
     const QString transcript = pane.transcript()->toPlainText();
     for (const char* shown : {"> 7/2\n3 (int)", "> int k = 20;\nk = 20 (int)", "> k + 22\n42 (int)",
