@@ -185,11 +185,14 @@ def start_session_bus(env):
     return pid
 
 
-def editors(tolvane, peers, workdir):
+def editors(tolvane, peers, workdir, minimal=None):
     result = [("tolvane", [tolvane], lambda base: "Tolvane 1\\.0- .*" + base.replace(".", "\\."),
                "Tolvane 2000")]
     if "scite" in peers and shutil.which("scite"):
         result.append(("scite", ["scite"], lambda base: base.replace(".", "\\.") + ".*SciTE", "SciTE"))
+    if "minimal" in peers and minimal:
+        # The same editing component in a bare Qt window: what the toolkit alone costs.
+        result.append(("minimal", [minimal], lambda base: base.replace(".", "\\.") + " - Minimal$", "-"))
     if "geany" in peers and shutil.which("geany"):
         config = os.path.join(workdir, "geany-config")
         result.append(("geany", ["geany", "-c", config, "-i", "-p", "-s"],
@@ -202,7 +205,10 @@ def main():
     parser.add_argument("--tolvane", required=True, help="the tolvane binary (a Release build)")
     parser.add_argument("--size-mb", type=float, default=20, help="the file's size in MiB (0.01 for 10 KiB)")
     parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--peers", default="scite,geany")
+    parser.add_argument("--peers", default="scite,geany",
+                        help="scite, geany (Debian packages, benchmark tools only) and minimal (--minimal)")
+    parser.add_argument("--minimal", help="the bench's minimal_editor binary: a bare Qt window with the same "
+                        "editing component, the floor of what the toolkit costs")
     parser.add_argument("--idle-seconds", type=float, default=10.0)
     parser.add_argument("--timeout", type=float, default=180.0,
                         help="seconds an editor may take to open the file before it is given up on")
@@ -226,9 +232,10 @@ def main():
               f"session bus: {'none' if args.no_session_bus else 'private'}")
 
         figures = {}
-        contenders = editors(os.path.abspath(args.tolvane), args.peers.split(","), workdir)
+        contenders = editors(os.path.abspath(args.tolvane), args.peers.split(","), workdir,
+                             os.path.abspath(args.minimal) if args.minimal else None)
         empties = {name: measure(command, empty_title, env, idle_seconds=0.0)
-                   for name, command, _, empty_title in contenders}
+                   for name, command, _, empty_title in contenders if name != "minimal"}
         runs = {name: [] for name, *_ in contenders}
         failed = {}
         # Round robin, so that whatever else the machine does falls on every editor alike.
@@ -254,20 +261,23 @@ def main():
                 "open_runs_s": opens,
                 "cpu_to_idle_median_s": statistics.median(r["cpu"] for r in runs[name]),
                 "window_median_s": statistics.median(r["window"] for r in runs[name]),
-                "empty_open_s": empties[name]["open"],
-                "empty_cpu_s": empties[name]["cpu"],
+                "empty_open_s": empties[name]["open"] if name in empties else None,
+                "empty_cpu_s": empties[name]["cpu"] if name in empties else None,
                 "rss_bytes": first["rss"],
                 "anon_median_bytes": statistics.median(r["anon"] for r in runs[name]),
-                "rss_empty_bytes": empties[name]["rss"],
-                "rss_over_empty_per_file_byte": (first["rss"] - empties[name]["rss"]) / size,
+                "rss_empty_bytes": empties[name]["rss"] if name in empties else None,
+                "rss_over_empty_per_file_byte": (first["rss"] - empties[name]["rss"]) / size if name in empties else None,
                 "idle_cpu_percent": first["idle_cpu_percent"],
             }
             figures[name] = entry
+            empty = (f"; empty editor {entry['empty_open_s']:.3f} s, CPU {entry['empty_cpu_s']:.3f} s"
+                     if entry["empty_open_s"] is not None else "")
+            over = (f" (empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, "
+                    f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file)"
+                    if entry["rss_empty_bytes"] is not None else "")
             print(f"{name:8s} open {entry['open_median_s']:.3f} s (runs {', '.join(f'{o:.3f}' for o in opens)}; "
-                  f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s; "
-                  f"empty editor {entry['empty_open_s']:.3f} s, CPU {entry['empty_cpu_s']:.3f} s)\n"
-                  f"         rss {entry['rss_bytes'] / 2**20:.1f} MiB (empty {entry['rss_empty_bytes'] / 2**20:.1f} MiB, "
-                  f"over empty {entry['rss_over_empty_per_file_byte']:.2f}x the file); "
+                  f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s"
+                  f"{empty})\n         rss {entry['rss_bytes'] / 2**20:.1f} MiB{over}; "
                   f"anonymous {entry['anon_median_bytes'] / 2**20:.1f} MiB\n         "
                   f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core")
             sys.stdout.flush()
@@ -286,6 +296,9 @@ def main():
             }
             print("tolvane / scite: " + ", ".join(f"{k} {v:.2f}" for k, v in figures["ratios_to_scite"].items())
                   + f"; load {os.getloadavg()[0]:.2f}")
+        if "open_median_s" in figures.get("minimal", {}) and "open_median_s" in figures.get("scite", {}):
+            print(f"minimal / scite: open {figures['minimal']['open_median_s'] / figures['scite']['open_median_s']:.2f} "
+                  "(the toolkit's floor)")
         if args.json:
             with open(args.json, "w") as f:
                 json.dump(figures, f, indent=2)
