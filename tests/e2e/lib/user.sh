@@ -50,6 +50,19 @@ e2e_file_dialog() {
     e2e_keys "$dialog" ctrl+a
     e2e_type "$dialog" "$path"
     e2e_keys "$dialog" Return
+    # On a busy machine the name field's completion list can come up just as Return is pressed, and
+    # take it: the list closes and the dialog stays, as it would for a user, who presses Return again.
+    local tries=0
+    while [ "$tries" -lt 2 ] && [ "$(e2e_windows "$title")" = "$dialog" ]; do
+        for _ in $(seq 1 30); do
+            [ "$(e2e_windows "$title")" = "$dialog" ] || break
+            sleep 0.1
+        done
+        [ "$(e2e_windows "$title")" = "$dialog" ] || break
+        e2e_log "the dialog /$title/ is still open: Return again"
+        e2e_keys "$dialog" Return
+        tries=$((tries + 1))
+    done
     e2e_wait_gone "$title"
 }
 
