@@ -2,8 +2,6 @@
 
 #include <sys/mman.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdlib>
 
 namespace {
