@@ -200,10 +200,7 @@ def main():
                 line.append(f"{key} {statistics.median(values):.2f}" if values else f"{key} -")
             print(f"  {label:10} " + ", ".join(line))
     finally:
-        for p in (wm, xvfb):
-            if p is not None:
-                p.terminate()
-                p.wait()
+        open_bench.stop_display(xvfb, wm)
         shutil.rmtree(workdir, ignore_errors=True)
 
 

@@ -171,6 +171,15 @@ def start_display(workdir, screen="1600x1000x24", numbers=range(90, 140)):
     raise RuntimeError("no free X display")
 
 
+def stop_display(xvfb, wm):
+    """Ends what start_display started. Terminated, not killed: a killed Xvfb leaves its lock file, and
+    after fifty runs no display number is free."""
+    for p in (wm, xvfb):
+        if p is not None:
+            p.terminate()
+            p.wait()
+
+
 def start_session_bus(env):
     """A private session bus, as every desktop session has: without one, a toolkit that asks for it
     starts one of its own (dbus-launch --autolaunch) and the editor waits for it. Returns its pid."""
@@ -279,7 +288,8 @@ def main():
                   f"window at {entry['window_median_s']:.3f} s; CPU to idle {entry['cpu_to_idle_median_s']:.3f} s"
                   f"{empty})\n         rss {entry['rss_bytes'] / 2**20:.1f} MiB{over}; "
                   f"anonymous {entry['anon_median_bytes'] / 2**20:.1f} MiB\n         "
-                  f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core")
+                  + (f"idle CPU {entry['idle_cpu_percent']:.2f} % of a core" if entry["idle_cpu_percent"] is not None
+                     else "idle CPU not measured"))
             sys.stdout.flush()
 
         peers = [figures[p]["open_median_s"] for p in ("scite", "geany") if "open_median_s" in figures.get(p, {})]
@@ -308,12 +318,7 @@ def main():
                 os.kill(bus, signal.SIGTERM)
             except ProcessLookupError:
                 pass
-        # Terminated, not killed: a killed Xvfb leaves its lock file, and after fifty runs no display
-        # number is free.
-        for p in (wm, xvfb):
-            if p is not None:
-                p.terminate()
-                p.wait()
+        stop_display(xvfb, wm)
         shutil.rmtree(workdir, ignore_errors=True)
 
 

@@ -38,7 +38,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from open_bench import QUIET_CPU, QUIET_WINDOW, SAMPLE, cpu_seconds, generate_java, start_display  # noqa: E402
+from open_bench import (QUIET_CPU, QUIET_WINDOW, SAMPLE, cpu_seconds, generate_java,  # noqa: E402
+                        start_display, stop_display)
 
 A11Y_PY = "/usr/bin/python3"
 LISTENER = r"""
@@ -342,10 +343,7 @@ def main():
                 os.kill(pid, signal.SIGTERM)
             except ProcessLookupError:
                 pass
-        for p in (wm, xvfb):
-            if p is not None:
-                p.terminate()
-                p.wait()
+        stop_display(xvfb, wm)
         shutil.rmtree(workdir, ignore_errors=True)
 
 
