@@ -87,13 +87,16 @@ StartupRead readStartupFile(const QString& path)
 // the file.
 class StartupLoad {
 public:
-    StartupLoad(const QString& path, std::future<StartupRead> reading) : path_(path), reading_(std::move(reading)) {}
+    StartupLoad(const QString& path, qint64 expectedBytes, std::future<StartupRead> reading)
+        : path_(path), expectedBytes_(expectedBytes), reading_(std::move(reading))
+    {
+    }
 
     // On the UI thread, inside the window's construction: only the editor exists yet.
     void start(frmMain& window, EditorControl& editor)
     {
         editor.setReadOnly(true);
-        std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(startupFileBytes(path_));
+        std::shared_ptr<EditorControl::PreparedLoad> load = editor.prepareLoad(expectedBytes_);
         thread_ = std::thread([this, &window, load, reading = std::move(reading_)]() mutable {
             load->reserve();
             auto read = std::make_shared<StartupRead>(reading.get());
@@ -127,7 +130,7 @@ public:
 private:
     void finish(frmMain& window, EditorControl::PreparedLoad& load, const StartupRead& read)
     {
-        // What the load did not take (a file that changed size meanwhile, or failed) is let go.
+        // What the load did not take (a load that failed) is let go.
         PreparedBlocks::program().releaseUnused();
         window.Text1().setReadOnly(false);
         if (read.decoded)
@@ -142,6 +145,7 @@ private:
     }
 
     QString path_;
+    qint64 expectedBytes_ = 0;
     std::future<StartupRead> reading_;
     std::thread thread_;
     std::function<void()> loaded_;
@@ -217,10 +221,13 @@ int runTolvane(int argc, char* argv[])
 
     // The file named on the command line is read and decoded while Qt starts, and the editor's room
     // for it is cleared meanwhile: a big file's text and colours take as much memory again each.
+    // One look at the size serves both, so the room asked for is the room prepared.
     std::future<StartupRead> reading;
+    qint64 expectedBytes = 0;
     if (!options.fileToOpen.isEmpty()) {
-        if (const qint64 bytes = startupFileBytes(options.fileToOpen); bytes > 0)
-            PreparedBlocks::program().prepare(std::size_t(EditorControl::loadRoom(bytes)), 2);
+        expectedBytes = startupFileBytes(options.fileToOpen);
+        if (expectedBytes > 0)
+            PreparedBlocks::program().prepare(std::size_t(EditorControl::loadRoom(expectedBytes)), 2);
         reading = std::async(std::launch::async, readStartupFile, options.fileToOpen);
     }
 
@@ -236,7 +243,7 @@ int runTolvane(int argc, char* argv[])
     host.interactionsServiceCommand = [] { return ::interactionsServiceCommand(); };
     std::optional<StartupLoad> startupLoad;
     if (!options.fileToOpen.isEmpty())
-        startupLoad.emplace(options.fileToOpen, std::move(reading));
+        startupLoad.emplace(options.fileToOpen, expectedBytes, std::move(reading));
     frmMain window(host, nullptr, [&startupLoad, &window](EditorControl& editor) {
         if (startupLoad)
             startupLoad->start(window, editor);
